@@ -1,0 +1,269 @@
+#include "app/main_form.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "app/maker.h"
+#include "autostart/autostart.h"
+#include "settings/settings.h"
+
+namespace dimlux {
+
+namespace {
+
+constexpr std::string_view kNormalCaption = "Turn Off";
+constexpr std::string_view kBlankedCaption = "Turn On";
+constexpr const char* kTitle = "Dimlux";
+constexpr const char* kSecondCopyText = "Dimlux is already running!\r\nDo you want it shown? :)";
+constexpr const char* kFirstRunText =
+    "You have launched this application for the first time!\r\nWould you like to read the Readme file?";
+constexpr const char* kRegistryErrorText = "Error while accessing the registry!\r\nPlease contact ";
+constexpr std::string_view kWakeUpFileName = "getup.txt";
+constexpr std::string_view kWakeUpContent = "Get up :)\r\n";
+
+constexpr int kExitRegistryError = 2;
+constexpr int kExitFatal = 3;
+
+// Blanking places the frame this far beyond the screen's left and top edges.
+constexpr int kBlankedX = -2;
+constexpr int kBlankedY = -5;
+
+// To nearest, ties to even, clamped to 32 bits.
+std::int32_t RoundToLong(double value) {
+  constexpr double kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+  const double rounded = std::nearbyint(value);
+  if (!(rounded >= kMin)) return std::numeric_limits<std::int32_t>::min();
+  if (rounded > kMax) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(rounded);
+}
+
+}  // namespace
+
+// --- Layout operations shared by the handlers ---
+
+bool Main::IsNormal() { return platform_.Caption(Control::cmdTurnOff) == kNormalCaption; }
+
+void Main::ApplySavedGeometry() {
+  platform_.SetTop(static_cast<float>(lngTop));
+  platform_.SetLeft(static_cast<float>(lngLeft));
+  platform_.SetHeight(static_cast<float>(lngBottom));
+  platform_.SetWidth(static_cast<float>(lngRight));
+}
+
+void Main::NormalLayout() {
+  platform_.SetButtonHeight(Control::cmdTurnOff, platform_.ScaleHeight());
+  platform_.SetButtonWidth(Control::cmdTurnOff, platform_.ScaleWidth() - platform_.ButtonWidth(Control::cmdSettings));
+}
+
+void Main::BlankedLayout() {
+  platform_.SetButtonHeight(Control::cmdTurnOff, platform_.ScaleHeight());
+  platform_.SetButtonWidth(Control::cmdTurnOff, platform_.ScaleWidth());
+}
+
+void Main::KeepOnTop() {
+  platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, 0, 0, 0, 0, kSwpNoSize | kSwpNoMove | kSwpShowWindow);
+}
+
+void Main::StartupIndicator() { platform_.SetCaption(Control::cmdSettings, intStartup == 1 ? "-" : "+"); }
+
+// --- Events ---
+
+void Main::Click(Control control) {
+  if (control == Control::cmdTurnOff) cmdTurnOff_Click();
+  if (control == Control::cmdSettings) cmdSettings_Click();
+}
+
+void Main::Tick(Timer timer) {
+  if (timer == Timer::tmr) tmr_Timer();
+  if (timer == Timer::tmrSticky) tmrSticky_Timer();
+}
+
+// --- Start-up ---
+
+void Main::Form_Load() {
+  if (platform_.PrevInstance()) {
+    AnswerSecondCopy();
+    if (!ended_) EndProgram(0);
+    return;
+  }
+  HKey hKey = OpenSettingsKey(platform_);
+  if (hKey == 0) {
+    hKey = CreateAndSeedSettings();
+    if (hKey == 0) return;
+  }
+  ReadSettings(hKey);
+  platform_.RegCloseKey(hKey);
+
+  ApplySavedGeometry();
+  KeepOnTop();
+  NormalLayout();
+  StartupIndicator();
+  platform_.EnableTimer(Timer::tmrSticky, true);
+}
+
+// A second copy only passes the wish on: the running copy looks for the wake-up file.
+void Main::AnswerSecondCopy() {
+  if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;
+  const Text path = WakeUpFilePath();
+  if (!platform_.WriteNewFile(path, kWakeUpContent)) Fatal("Could not write the wake-up file", path);
+}
+
+// First run: creates the key, seeds it from the designed window and offers the readme. Returns the open
+// key, or 0 after telling the user that the registry cannot be used.
+HKey Main::CreateAndSeedSettings() {
+  HKey hKey = 0;
+  platform_.RegCreateKeyExA(kHkeyCurrentUser, kSettingsSubKey, 0, "REG_DWORD", 0, kKeyAllAccess, nullptr, &hKey,
+                            nullptr);
+  if (hKey == 0) {
+    platform_.MsgBox(Text(kRegistryErrorText) + kSupportEmail, kTitle, kMbOk | kMbIconExclamation);
+    EndProgram(kExitRegistryError);
+    return 0;
+  }
+  WriteGeometryValue(platform_, hKey, kTopValue, platform_.Top());
+  WriteGeometryValue(platform_, hKey, kBottomValue, platform_.Height());
+  WriteGeometryValue(platform_, hKey, kLeftValue, platform_.Left());
+  WriteGeometryValue(platform_, hKey, kRightValue, platform_.Width());
+  WriteStartupValue(platform_, hKey, 0);
+  if (platform_.MsgBox(kFirstRunText, kTitle, kMbYesNo | kMbIconInformation) == kIdYes) {
+    platform_.ShellExecuteA(platform_.hWnd(), nullptr, kReadmeUrl, nullptr, nullptr, kSwShowNormal);
+  }
+  return hKey;
+}
+
+void Main::ReadSettings(HKey hKey) {
+  constexpr std::int64_t kLongMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int64_t kIntMin = std::numeric_limits<std::int16_t>::min();
+  constexpr std::int64_t kIntMax = std::numeric_limits<std::int16_t>::max();
+  // The window still has its designed geometry here, which is what a first run stores.
+  lngTop = static_cast<std::int32_t>(ReadSetting(hKey, kTopValue, kLongMin, kLongMax, platform_.Top()));
+  lngLeft = static_cast<std::int32_t>(ReadSetting(hKey, kLeftValue, kLongMin, kLongMax, platform_.Left()));
+  lngBottom = static_cast<std::int32_t>(ReadSetting(hKey, kBottomValue, kLongMin, kLongMax, platform_.Height()));
+  lngRight = static_cast<std::int32_t>(ReadSetting(hKey, kRightValue, kLongMin, kLongMax, platform_.Width()));
+  intStartup = static_cast<std::int16_t>(ReadSetting(hKey, kStartupValue, kIntMin, kIntMax, 0));
+}
+
+// A value that is missing or cannot be converted gets what a first run would store, so one damaged value
+// neither stops the program from starting nor costs the user the other settings.
+std::int64_t Main::ReadSetting(HKey hKey, const char* name, std::int64_t min, std::int64_t max, float seed) {
+  const Text separator = platform_.DecimalSeparator();
+  std::int64_t value = 0;
+  if (ParseSetting(RegQueryStringValue(platform_, hKey, name), separator, min, max, &value)) return value;
+  const bool isStartup = std::string_view(name) == kStartupValue;
+  if (isStartup) {
+    WriteStartupValue(platform_, hKey, 0);
+  } else {
+    WriteGeometryValue(platform_, hKey, name, seed);
+  }
+  value = 0;
+  if (!isStartup) ParseSetting(FormatNumber(seed, separator), separator, min, max, &value);
+  return value;
+}
+
+// --- Blanking ---
+
+void Main::cmdTurnOff_Click() {
+  if (IsNormal()) {
+    platform_.SetCaption(Control::cmdTurnOff, kBlankedCaption);
+    platform_.EnableTimer(Timer::tmr, true);
+    // The twip counts go where pixels are expected: far more than the screen, which Windows limits to
+    // what covers it.
+    const std::int32_t width = RoundToLong(platform_.ScreenPixelsX() * static_cast<double>(platform_.TwipsPerPixelX()));
+    const std::int32_t height = RoundToLong(platform_.ScreenPixelsY() * static_cast<double>(platform_.TwipsPerPixelY()));
+    platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, kBlankedX, kBlankedY, width, height, kSwpShowWindow);
+    BlankedLayout();
+  } else {
+    platform_.SetCaption(Control::cmdTurnOff, kNormalCaption);
+    ApplySavedGeometry();
+    NormalLayout();
+    platform_.EnableTimer(Timer::tmr, false);
+  }
+}
+
+void Main::tmr_Timer() {
+  if (ended_) return;
+  KeepOnTop();
+  platform_.SendMessageA(platform_.hWnd(), kWmSysCommand, kScMonitorPower, kMonitorOff);
+}
+
+// --- Position keeper ---
+
+void Main::tmrSticky_Timer() {
+  if (ended_ || !IsNormal()) return;
+  AnswerWakeUp();
+  if (ended_) return;
+  StoreGeometryIfChanged();
+}
+
+void Main::Form_Unload() {
+  // A move made since the last tick would otherwise be lost.
+  if (!ended_ && IsNormal()) StoreGeometryIfChanged();
+}
+
+void Main::AnswerWakeUp() {
+  const Text path = WakeUpFilePath();
+  if (!platform_.NormalFileExists(path)) return;
+  if (!platform_.DeleteFileA(path)) {
+    Fatal("Could not delete the wake-up file", path);
+    return;
+  }
+  platform_.SetTop(0);
+  platform_.SetLeft(0);
+}
+
+void Main::StoreGeometryIfChanged() {
+  const float top = platform_.Top();
+  const float left = platform_.Left();
+  const float height = platform_.Height();
+  const float width = platform_.Width();
+  if (static_cast<double>(top) == lngTop && static_cast<double>(left) == lngLeft &&
+      static_cast<double>(height) == lngBottom && static_cast<double>(width) == lngRight) {
+    return;
+  }
+  const HKey hKey = OpenSettingsKey(platform_);
+  WriteGeometryValue(platform_, hKey, kTopValue, top);
+  WriteGeometryValue(platform_, hKey, kBottomValue, height);
+  WriteGeometryValue(platform_, hKey, kLeftValue, left);
+  WriteGeometryValue(platform_, hKey, kRightValue, width);
+  platform_.RegCloseKey(hKey);
+  lngTop = RoundToLong(top);
+  lngLeft = RoundToLong(left);
+  lngBottom = RoundToLong(height);
+  lngRight = RoundToLong(width);
+}
+
+Text Main::WakeUpFilePath() {
+  Text path = platform_.ProgramFolder();
+  if (!path.view().ends_with('\\')) path += '\\';
+  return path + kWakeUpFileName;
+}
+
+// --- Start with Windows ---
+
+void Main::cmdSettings_Click() {
+  intStartup = ToggleStartWithWindows(platform_, intStartup);
+  StartupIndicator();
+  platform_.SetFocus(Control::cmdTurnOff);
+}
+
+// --- Ending ---
+
+// The one way out after a failure nobody can mend from inside: timers stop first, so that no tick
+// runs into the same failure while the box is open.
+void Main::Fatal(std::string_view failure, std::string_view concerned) {
+  platform_.EnableTimer(Timer::tmr, false);
+  platform_.EnableTimer(Timer::tmrSticky, false);
+  ended_ = true;
+  platform_.MsgBox(Text(failure) + ":\r\n" + concerned, kTitle, kMbOk | kMbIconStop);
+  EndProgram(kExitFatal);
+}
+
+void Main::EndProgram(int exitCode) {
+  ended_ = true;
+  exitCode_ = exitCode;
+  platform_.EndProcess(exitCode);
+}
+
+}  // namespace dimlux

@@ -1,0 +1,60 @@
+// Main: the widget window's behaviour. It owns the remembered geometry and the start-up flag; the
+// caption of cmdTurnOff is its state ("Turn Off" = normal, anything else = blanked).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace dimlux {
+
+class Main final : public FormEvents {
+ public:
+  explicit Main(Platform& platform) : platform_(platform) {}
+
+  void Form_Load();
+  void cmdTurnOff_Click();
+  void cmdSettings_Click();
+  void tmr_Timer();
+  void tmrSticky_Timer();
+
+  void Click(Control control) override;
+  void Tick(Timer timer) override;
+  void Form_Unload() override;
+
+  bool Ended() const { return ended_; }
+  int ExitCode() const { return exitCode_; }
+
+  // Last stored geometry (twips) and start-with-Windows flag.
+  std::int32_t lngLeft = 0;
+  std::int32_t lngTop = 0;
+  std::int32_t lngRight = 0;   // width
+  std::int32_t lngBottom = 0;  // height
+  std::int16_t intStartup = 0;
+
+ private:
+  bool IsNormal();
+  void ApplySavedGeometry();
+  void NormalLayout();
+  void BlankedLayout();
+  void KeepOnTop();
+  void StartupIndicator();
+
+  void AnswerSecondCopy();
+  HKey CreateAndSeedSettings();
+  void ReadSettings(HKey hKey);
+  std::int64_t ReadSetting(HKey hKey, const char* name, std::int64_t min, std::int64_t max, float seed);
+  void AnswerWakeUp();
+  void StoreGeometryIfChanged();
+  Text WakeUpFilePath();
+
+  void Fatal(std::string_view failure, std::string_view concerned);
+  void EndProgram(int exitCode);
+
+  Platform& platform_;
+  bool ended_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace dimlux

@@ -1,0 +1,57 @@
+#include "autostart/autostart.h"
+
+#include "settings/settings.h"
+
+namespace dimlux {
+
+namespace {
+
+constexpr const char* kBoxTitle = "Dimlux Startup";
+constexpr const char* kOfferDisable = "Start on Windows startup enabled\r\nDo you want to disable it?";
+constexpr const char* kOfferEnable = "Start on Windows startup not enabled\r\nDo you want to enable it?";
+constexpr const char* kAddError = "Error adding Dimlux to system startup!";
+
+HKey OpenRunKey(Platform& platform) {
+  HKey hKey = 0;
+  platform.RegOpenKeyExA(kHkeyCurrentUser, kRunSubKey, 0, kKeyAllAccess, &hKey);
+  return hKey;
+}
+
+bool Confirmed(Platform& platform, const char* question) {
+  return platform.MsgBox(question, kBoxTitle, kMbYesNo | kMbIconInformation) == kIdYes;
+}
+
+std::int16_t Disable(Platform& platform) {
+  StoreStartupSetting(platform, 0);
+  HKey hKey = OpenRunKey(platform);
+  platform.RegDeleteValueA(hKey, kRunValue);
+  platform.RegCloseKey(hKey);
+  return 0;
+}
+
+std::int16_t Enable(Platform& platform) {
+  std::int16_t intStartup = 1;
+  StoreStartupSetting(platform, intStartup);
+  HKey hKey = OpenRunKey(platform);
+  Text data = RunEntryData(platform);
+  if (platform.RegSetValueExA(hKey, kRunValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(data.c_str()),
+                              static_cast<Dword>(data.size())) != kErrorSuccess) {
+    platform.MsgBox(kAddError, "Dimlux", kMbOk | kMbIconStop);
+    intStartup = 0;
+    // Keep the stored flag in step with the missing entry, so the next start shows "+" too.
+    StoreStartupSetting(platform, intStartup);
+  }
+  platform.RegCloseKey(hKey);
+  return intStartup;
+}
+
+}  // namespace
+
+Text RunEntryData(Platform& platform) { return Text("\"") + platform.ExePath() + "\""; }
+
+std::int16_t ToggleStartWithWindows(Platform& platform, std::int16_t intStartup) {
+  if (intStartup == 1) return Confirmed(platform, kOfferDisable) ? Disable(platform) : intStartup;
+  return Confirmed(platform, kOfferEnable) ? Enable(platform) : intStartup;
+}
+
+}  // namespace dimlux

@@ -1,0 +1,369 @@
+// The main window: created from its design, one window procedure, buttons drawn by us, twip geometry.
+#include "platform/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+#include "platform/win32/backend.h"
+
+namespace dimlux::win32 {
+
+namespace {
+
+constexpr char kClassName[] = "DimluxMain";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+constexpr int kIconId = 1;
+constexpr int kButtonCount = 3;
+constexpr int kFirstButtonId = 101;  // cmdTurnOff 101, cmdSettings 102, cmdOpt 103
+constexpr UINT_PTR kFirstTimerId = 1;
+
+struct Button {
+  HWND hwnd = nullptr;
+  Control control = Control::cmdTurnOff;
+  bool graphical = false;
+  COLORREF backColor = 0;
+  HFONT font = nullptr;
+};
+
+struct Window {
+  HWND hwnd = nullptr;
+  FormEvents* events = nullptr;
+  const FormDesign* design = nullptr;
+  Button buttons[kButtonCount];  // in tab order
+  HWND focusWhenInactive = nullptr;
+  float twipsPerPixelX = 15;
+  float twipsPerPixelY = 15;
+};
+
+Window g_window;
+
+int ButtonIndex(Control control) {
+  switch (control) {
+    case Control::cmdTurnOff: return 0;
+    case Control::cmdSettings: return 1;
+    case Control::cmdOpt: return 2;
+  }
+  return 0;
+}
+
+HWND ButtonHwnd(Control control) { return g_window.buttons[ButtonIndex(control)].hwnd; }
+
+Button* FindButton(HWND hwnd) {
+  for (Button& button : g_window.buttons) {
+    if (button.hwnd == hwnd && hwnd != nullptr) return &button;
+  }
+  return nullptr;
+}
+
+// Twips to whole pixels, to the nearest pixel.
+int ToPixels(float twips, float twipsPerPixel) { return static_cast<int>(std::lround(twips / twipsPerPixel)); }
+
+RECT WindowRect() {
+  RECT rect = {};
+  GetWindowRect(g_window.hwnd, &rect);
+  return rect;
+}
+
+RECT ChildRect(HWND child) {
+  RECT rect = {};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void MoveWindowTo(int x, int y) {
+  SetWindowPos(g_window.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SizeWindowTo(int width, int height) {
+  SetWindowPos(g_window.hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SizeButtonTo(HWND button, int width, int height) {
+  SetWindowPos(button, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HFONT CreateDesignFont(const ButtonDesign& design) {
+  if (design.fontName == nullptr) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HDC screen = GetDC(nullptr);
+  const int height = -static_cast<int>(std::lround(design.fontPoints * GetDeviceCaps(screen, LOGPIXELSY) / 72.0f));
+  ReleaseDC(nullptr, screen);
+  return CreateFontA(height, 0, 0, 0, design.fontWeight, FALSE, FALSE, FALSE, static_cast<DWORD>(design.fontCharset),
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                     design.fontName);
+}
+
+void AddToolTip(HWND button, const char* text) {
+  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, g_window.hwnd, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  TOOLINFOA tool = {};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = g_window.hwnd;
+  tool.uId = reinterpret_cast<UINT_PTR>(button);
+  tool.lpszText = const_cast<char*>(text);
+  SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CreateButton(const ButtonDesign& design) {
+  Button& button = g_window.buttons[ButtonIndex(design.control)];
+  button.control = design.control;
+  button.graphical = design.graphical;
+  button.backColor = design.backColor;
+  button.font = CreateDesignFont(design);
+  const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS |
+                      (design.graphical ? BS_OWNERDRAW : BS_PUSHBUTTON);
+  button.hwnd = CreateWindowExA(
+      0, "BUTTON", design.caption, style, ToPixels(design.left, g_window.twipsPerPixelX),
+      ToPixels(design.top, g_window.twipsPerPixelY), ToPixels(design.width, g_window.twipsPerPixelX),
+      ToPixels(design.height, g_window.twipsPerPixelY), g_window.hwnd,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + ButtonIndex(design.control))),
+      GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(button.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(button.font), FALSE);
+  if (design.toolTip != nullptr) AddToolTip(button.hwnd, design.toolTip);
+}
+
+// Background colour, raised or pressed edge, centred caption, and the focus rectangle.
+void DrawButton(const DRAWITEMSTRUCT& item) {
+  const Button* button = FindButton(item.hwndItem);
+  if (button == nullptr) return;
+  RECT rect = item.rcItem;
+  HBRUSH brush = CreateSolidBrush(button->backColor);
+  FillRect(item.hDC, &rect, brush);
+  DeleteObject(brush);
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  DrawEdge(item.hDC, &rect, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+
+  char caption[64] = {};
+  GetWindowTextA(item.hwndItem, caption, sizeof caption);
+  RECT textRect = rect;
+  if (pressed) OffsetRect(&textRect, 1, 1);
+  HGDIOBJ oldFont = SelectObject(item.hDC, button->font);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
+  DrawTextA(item.hDC, caption, -1, &textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(item.hDC, oldFont);
+
+  if ((item.itemState & ODS_FOCUS) != 0) {
+    InflateRect(&rect, -3, -3);
+    DrawFocusRect(item.hDC, &rect);
+  }
+}
+
+// Tab and Shift+Tab move the focus in tab order; Enter clicks the focused button (Space is the
+// button's own). Returns whether the message was used up.
+bool HandleDialogKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN) return false;
+  const Button* focused = FindButton(GetFocus());
+  if (msg.wParam == VK_TAB) {
+    const int current = focused != nullptr ? static_cast<int>(focused - g_window.buttons) : -1;
+    const int step = (GetKeyState(VK_SHIFT) & 0x8000) != 0 ? kButtonCount - 1 : 1;
+    ::SetFocus(g_window.buttons[(current + step + kButtonCount) % kButtonCount].hwnd);
+    return true;
+  }
+  const bool repeated = (msg.lParam & (1L << 30)) != 0;
+  if (msg.wParam == VK_RETURN && focused != nullptr) {
+    if (!repeated) SendMessageA(focused->hwnd, BM_CLICK, 0, 0);
+    return true;
+  }
+  return false;
+}
+
+// Dialog-style focus keeping: activation gives the focus back to the control that had it.
+void OnActivate(WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (FindButton(focus) != nullptr) g_window.focusWhenInactive = focus;
+    return;
+  }
+  HWND target = g_window.focusWhenInactive != nullptr ? g_window.focusWhenInactive : ButtonHwnd(Control::cmdTurnOff);
+  ::SetFocus(target);
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  FormEvents* events = g_window.events;
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        if (const Button* button = FindButton(reinterpret_cast<HWND>(lParam))) events->Click(button->control);
+      }
+      return 0;
+    case WM_TIMER:
+      events->Tick(wParam == kFirstTimerId ? g_window.design->timers[0].timer : g_window.design->timers[1].timer);
+      return 0;
+    case WM_DRAWITEM:
+      DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_GETMINMAXINFO:
+      // The widget is smaller than the system's minimum tracking size for captioned windows.
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(wParam);
+      return 0;
+    case WM_SETFOCUS:
+      ::SetFocus(g_window.focusWhenInactive != nullptr ? g_window.focusWhenInactive : ButtonHwnd(Control::cmdTurnOff));
+      return 0;
+    case WM_CLOSE:
+      events->Form_Unload();
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) events->Form_Unload();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void RegisterWindowClass() {
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hIcon = LoadIconA(windowClass.hInstance, MAKEINTRESOURCEA(kIconId));
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExA(&windowClass);
+}
+
+UINT_PTR TimerId(Timer timer) {
+  return g_window.design->timers[0].timer == timer ? kFirstTimerId : kFirstTimerId + 1;
+}
+
+unsigned TimerInterval(Timer timer) {
+  for (const TimerDesign& design : g_window.design->timers) {
+    if (design.timer == timer) return design.intervalMs;
+  }
+  return 0;
+}
+
+}  // namespace
+
+HWND MainWindow() { return g_window.hwnd; }
+
+void Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  RegisterWindowClass();
+  g_window.events = &events;
+  g_window.design = &design;
+  g_window.twipsPerPixelX = TwipsPerPixelX();
+  g_window.twipsPerPixelY = TwipsPerPixelY();
+
+  RECT rect = {ToPixels(design.clientLeft, g_window.twipsPerPixelX), ToPixels(design.clientTop, g_window.twipsPerPixelY),
+               0, 0};
+  rect.right = rect.left + ToPixels(design.clientWidth, g_window.twipsPerPixelX);
+  rect.bottom = rect.top + ToPixels(design.clientHeight, g_window.twipsPerPixelY);
+  AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
+  g_window.hwnd = CreateWindowExA(kExStyle, kClassName, design.caption, kStyle, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+
+  // Creation order is tab order, so create by tab index.
+  for (int tabIndex = 0; tabIndex < kButtonCount; ++tabIndex) {
+    for (const ButtonDesign& button : design.buttons) {
+      if (button.tabIndex == tabIndex) CreateButton(button);
+    }
+  }
+}
+
+int Win32Platform::RunForm(Control focus) {
+  ShowWindow(g_window.hwnd, SW_SHOW);
+  ::SetFocus(ButtonHwnd(focus));
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (HandleDialogKey(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+float Win32Platform::Top() { return static_cast<float>(WindowRect().top) * g_window.twipsPerPixelY; }
+float Win32Platform::Left() { return static_cast<float>(WindowRect().left) * g_window.twipsPerPixelX; }
+
+float Win32Platform::Width() {
+  const RECT rect = WindowRect();
+  return static_cast<float>(rect.right - rect.left) * g_window.twipsPerPixelX;
+}
+
+float Win32Platform::Height() {
+  const RECT rect = WindowRect();
+  return static_cast<float>(rect.bottom - rect.top) * g_window.twipsPerPixelY;
+}
+
+void Win32Platform::SetTop(float twips) { MoveWindowTo(WindowRect().left, ToPixels(twips, g_window.twipsPerPixelY)); }
+void Win32Platform::SetLeft(float twips) { MoveWindowTo(ToPixels(twips, g_window.twipsPerPixelX), WindowRect().top); }
+
+void Win32Platform::SetWidth(float twips) {
+  const RECT rect = WindowRect();
+  SizeWindowTo(ToPixels(twips, g_window.twipsPerPixelX), rect.bottom - rect.top);
+}
+
+void Win32Platform::SetHeight(float twips) {
+  const RECT rect = WindowRect();
+  SizeWindowTo(rect.right - rect.left, ToPixels(twips, g_window.twipsPerPixelY));
+}
+
+float Win32Platform::ScaleWidth() {
+  RECT client = {};
+  GetClientRect(g_window.hwnd, &client);
+  return static_cast<float>(client.right) * g_window.twipsPerPixelX;
+}
+
+float Win32Platform::ScaleHeight() {
+  RECT client = {};
+  GetClientRect(g_window.hwnd, &client);
+  return static_cast<float>(client.bottom) * g_window.twipsPerPixelY;
+}
+
+Hwnd Win32Platform::hWnd() { return reinterpret_cast<Hwnd>(g_window.hwnd); }
+
+Text Win32Platform::Caption(Control control) {
+  char caption[Text::kCapacity + 1] = {};
+  GetWindowTextA(ButtonHwnd(control), caption, sizeof caption);
+  return Text(caption);
+}
+
+void Win32Platform::SetCaption(Control control, std::string_view caption) {
+  const Text captionZ(caption);
+  SetWindowTextA(ButtonHwnd(control), captionZ.c_str());
+  InvalidateRect(ButtonHwnd(control), nullptr, FALSE);
+}
+
+float Win32Platform::ButtonWidth(Control control) {
+  const RECT rect = ChildRect(ButtonHwnd(control));
+  return static_cast<float>(rect.right - rect.left) * g_window.twipsPerPixelX;
+}
+
+void Win32Platform::SetButtonWidth(Control control, float twips) {
+  const RECT rect = ChildRect(ButtonHwnd(control));
+  SizeButtonTo(ButtonHwnd(control), ToPixels(twips, g_window.twipsPerPixelX), rect.bottom - rect.top);
+}
+
+void Win32Platform::SetButtonHeight(Control control, float twips) {
+  const RECT rect = ChildRect(ButtonHwnd(control));
+  SizeButtonTo(ButtonHwnd(control), rect.right - rect.left, ToPixels(twips, g_window.twipsPerPixelY));
+}
+
+void Win32Platform::SetFocus(Control control) { ::SetFocus(ButtonHwnd(control)); }
+
+void Win32Platform::EnableTimer(Timer timer, bool enabled) {
+  if (g_window.hwnd == nullptr) return;
+  if (enabled) {
+    SetTimer(g_window.hwnd, TimerId(timer), TimerInterval(timer), nullptr);
+  } else {
+    KillTimer(g_window.hwnd, TimerId(timer));
+  }
+}
+
+}  // namespace dimlux::win32

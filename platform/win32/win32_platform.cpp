@@ -1,0 +1,170 @@
+// Registry, message boxes, shell, files, display, instance and process: thin wrappers over Win32.
+#include "platform/win32/win32_platform.h"
+
+#include "platform/win32/backend.h"
+#include "platform/win32/main_window.h"
+
+#include <shellapi.h>
+
+namespace dimlux::win32 {
+
+static_assert(kKeyAllAccess == KEY_ALL_ACCESS && kRegSz == REG_SZ && kErrorMoreData == ERROR_MORE_DATA);
+static_assert(kWmSysCommand == WM_SYSCOMMAND && kScMonitorPower == SC_MONITORPOWER && kIdYes == IDYES);
+static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE);
+
+namespace {
+
+HKEY ToHkey(HKey hKey) { return reinterpret_cast<HKEY>(hKey); }
+HWND ToHwnd(Hwnd hWnd) { return reinterpret_cast<HWND>(hWnd); }
+
+float TwipsPerPixel(int axis) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, axis);
+  ReleaseDC(nullptr, screen);
+  return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
+}
+
+// FNV-1a over the upper-cased text: a short, stable tag for the program folder.
+unsigned long long FolderTag(Text folder) {
+  char upper[Text::kCapacity + 1];
+  lstrcpynA(upper, folder.c_str(), sizeof upper);
+  CharUpperA(upper);
+  unsigned long long hash = 14695981039346656037ull;
+  for (const char* c = upper; *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+  return hash;
+}
+
+}  // namespace
+
+Platform& ThePlatform() {
+  static Win32Platform platform;
+  return platform;
+}
+
+Long Win32Platform::RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired,
+                                  HKey* phkResult) {
+  HKEY result = nullptr;
+  const Long status = ::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired, &result);
+  *phkResult = reinterpret_cast<HKey>(result);
+  return status;
+}
+
+Long Win32Platform::RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword Reserved, const char* lpClass,
+                                    Dword dwOptions, Dword samDesired, const void* lpSecurityAttributes,
+                                    HKey* phkResult, Dword* lpdwDisposition) {
+  HKEY result = nullptr;
+  DWORD disposition = 0;
+  const Long status = ::RegCreateKeyExA(
+      ToHkey(hKey), lpSubKey, Reserved, const_cast<char*>(lpClass), dwOptions, samDesired,
+      static_cast<SECURITY_ATTRIBUTES*>(const_cast<void*>(lpSecurityAttributes)), &result, &disposition);
+  *phkResult = reinterpret_cast<HKey>(result);
+  if (lpdwDisposition != nullptr) *lpdwDisposition = disposition;
+  return status;
+}
+
+Long Win32Platform::RegQueryValueExA(HKey hKey, const char* lpValueName, Dword* lpReserved, Dword* lpType,
+                                     unsigned char* lpData, Dword* lpcbData) {
+  DWORD type = lpType != nullptr ? *lpType : 0;
+  DWORD size = lpcbData != nullptr ? *lpcbData : 0;
+  const Long status = ::RegQueryValueExA(ToHkey(hKey), lpValueName, reinterpret_cast<DWORD*>(lpReserved),
+                                         &type, lpData, lpcbData != nullptr ? &size : nullptr);
+  if (lpType != nullptr) *lpType = type;
+  if (lpcbData != nullptr) *lpcbData = size;
+  return status;
+}
+
+Long Win32Platform::RegSetValueExA(HKey hKey, const char* lpValueName, Dword Reserved, Dword dwType,
+                                   const unsigned char* lpData, Dword cbData) {
+  return ::RegSetValueExA(ToHkey(hKey), lpValueName, Reserved, dwType, lpData, cbData);
+}
+
+Long Win32Platform::RegDeleteValueA(HKey hKey, const char* lpValueName) {
+  return ::RegDeleteValueA(ToHkey(hKey), lpValueName);
+}
+
+Long Win32Platform::RegCloseKey(HKey hKey) { return ::RegCloseKey(ToHkey(hKey)); }
+
+Long Win32Platform::SetWindowPos(Hwnd hWnd, Hwnd hWndInsertAfter, int X, int Y, int cx, int cy, Dword uFlags) {
+  return ::SetWindowPos(ToHwnd(hWnd), ToHwnd(hWndInsertAfter), X, Y, cx, cy, uFlags);
+}
+
+std::intptr_t Win32Platform::SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  return ::SendMessageA(ToHwnd(hWnd), Msg, wParam, lParam);
+}
+
+int Win32Platform::MsgBox(std::string_view text, std::string_view title, Dword style) {
+  const Text textZ(text);
+  const Text titleZ(title);
+  return MessageBoxA(MainWindow(), textZ.c_str(), titleZ.c_str(), style);
+}
+
+std::intptr_t Win32Platform::ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
+                                           const char* lpParameters, const char* lpDirectory, int nShowCmd) {
+  return reinterpret_cast<std::intptr_t>(
+      ::ShellExecuteA(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
+}
+
+bool Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {
+  const Text pathZ(path);
+  HANDLE file = CreateFileA(pathZ.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool wrote = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                     written == bytes.size();
+  return CloseHandle(file) && wrote;
+}
+
+bool Win32Platform::NormalFileExists(std::string_view path) {
+  const Text pathZ(path);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pathZ.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  constexpr DWORD kNotNormal = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+  return (found.dwFileAttributes & kNotNormal) == 0;
+}
+
+bool Win32Platform::DeleteFileA(std::string_view path) {
+  const Text pathZ(path);
+  return ::DeleteFileA(pathZ.c_str()) != 0;
+}
+
+int Win32Platform::ScreenPixelsX() { return GetSystemMetrics(SM_CXSCREEN); }
+int Win32Platform::ScreenPixelsY() { return GetSystemMetrics(SM_CYSCREEN); }
+float Win32Platform::TwipsPerPixelX() { return TwipsPerPixel(LOGPIXELSX); }
+float Win32Platform::TwipsPerPixelY() { return TwipsPerPixel(LOGPIXELSY); }
+
+// One copy per program folder: the mutex lives as long as this process.
+bool Win32Platform::PrevInstance() {
+  static const char kHex[] = "0123456789abcdef";
+  unsigned long long tag = FolderTag(ProgramFolder());
+  char name[] = "Local\\Dimlux.0000000000000000";
+  char* digit = name + sizeof name - 1;
+  for (int i = 0; i < 16; ++i, tag >>= 4) *--digit = kHex[tag & 0xF];
+  CreateMutexA(nullptr, FALSE, name);
+  return GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+Text Win32Platform::ExePath() {
+  char path[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return Text(path);
+}
+
+Text Win32Platform::ProgramFolder() {
+  const Text path = ExePath();
+  const std::size_t slash = path.view().rfind('\\');
+  Text folder(std::string_view(path.c_str(), slash == std::string_view::npos ? 0 : slash));
+  if (folder.size() == 2 && folder.view()[1] == ':') folder += '\\';  // a drive's root keeps its backslash
+  return folder;
+}
+
+Text Win32Platform::DecimalSeparator() {
+  char separator[8] = {};
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator) == 0) return Text(".");
+  return Text(separator);
+}
+
+void Win32Platform::EndProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
+
+}  // namespace dimlux::win32

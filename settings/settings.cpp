@@ -1,0 +1,125 @@
+#include "settings/settings.h"
+
+#include <cmath>
+
+namespace dimlux {
+
+namespace {
+
+constexpr std::size_t kQueryBufferSize = 255;
+constexpr int kFractionDigits = 4;
+constexpr std::uint64_t kFractionScale = 10000;
+// Beyond this a float has no fraction left, and no window gets anywhere near it.
+constexpr double kLargestWritten = 1e15;
+
+void AppendDigits(Text& text, std::uint64_t number, int minDigits) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0 || count < minDigits);
+  while (count > 0) text += digits[--count];
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+HKey OpenSettingsKey(Platform& platform) {
+  HKey hKey = 0;
+  platform.RegOpenKeyExA(kHkeyCurrentUser, kSettingsSubKey, 0, kKeyAllAccess, &hKey);
+  return hKey;
+}
+
+Text RegQueryStringValue(Platform& platform, HKey hKey, const char* strValueName) {
+  unsigned char buffer[kQueryBufferSize] = {};
+  Dword size = kQueryBufferSize;
+  Dword type = kRegSz;
+  if (platform.RegQueryValueExA(hKey, strValueName, nullptr, &type, buffer, &size) != kErrorSuccess) return {};
+  // Text of exactly 255 characters fills the buffer and leaves no NUL: it is returned whole.
+  std::size_t length = 0;
+  while (length < kQueryBufferSize && buffer[length] != 0) ++length;
+  return Text(std::string_view(reinterpret_cast<const char*>(buffer), length));
+}
+
+void WriteGeometryValue(Platform& platform, HKey hKey, const char* strValueName, float twips) {
+  Text text = FormatNumber(twips, platform.DecimalSeparator());
+  platform.RegSetValueExA(hKey, strValueName, 0, kRegSz, reinterpret_cast<const unsigned char*>(text.c_str()),
+                          static_cast<Dword>(text.size()));
+}
+
+void WriteStartupValue(Platform& platform, HKey hKey, std::int16_t intStartup) {
+  const char flag = intStartup == 1 ? '1' : '0';
+  platform.RegSetValueExA(hKey, kStartupValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(&flag), 1);
+}
+
+void StoreStartupSetting(Platform& platform, std::int16_t intStartup) {
+  HKey hKey = OpenSettingsKey(platform);
+  WriteStartupValue(platform, hKey, intStartup);
+  platform.RegCloseKey(hKey);
+}
+
+Text FormatNumber(float value, std::string_view decimalSeparator) {
+  double magnitude = std::fabs(static_cast<double>(value));
+  if (!(magnitude < kLargestWritten)) magnitude = std::isnan(magnitude) ? 0 : kLargestWritten;
+  const auto scaled = static_cast<std::uint64_t>(std::llround(magnitude * kFractionScale));
+  const std::uint64_t whole = scaled / kFractionScale;
+  std::uint64_t fraction = scaled % kFractionScale;
+
+  Text text;
+  if (value < 0 && scaled != 0) text += '-';
+  AppendDigits(text, whole, 1);
+  if (fraction != 0) {
+    int digits = kFractionDigits;
+    while (fraction % 10 == 0) {
+      fraction /= 10;
+      --digits;
+    }
+    text += decimalSeparator;
+    AppendDigits(text, fraction, digits);
+  }
+  return text;
+}
+
+bool ParseSetting(std::string_view text, std::string_view decimalSeparator, std::int64_t min, std::int64_t max,
+                  std::int64_t* value) {
+  constexpr std::int64_t kSaturated = std::int64_t{1} << 62;
+  text = TrimBlanks(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  std::int64_t whole = 0;
+  int digits = 0;
+  while (!text.empty() && IsDigit(text.front())) {
+    whole = whole < kSaturated ? whole * 10 + (text.front() - '0') : kSaturated;
+    text.remove_prefix(1);
+    ++digits;
+  }
+  bool fractionNonZero = false;
+  if (!decimalSeparator.empty() && text.starts_with(decimalSeparator)) {
+    text.remove_prefix(decimalSeparator.size());
+    while (!text.empty() && IsDigit(text.front())) {
+      fractionNonZero = fractionNonZero || text.front() != '0';
+      text.remove_prefix(1);
+      ++digits;
+    }
+  }
+  if (digits == 0 || !text.empty()) return false;
+  // Rounding down: a negative number with a fraction goes to the next lower integer.
+  const std::int64_t result = negative ? -whole - (fractionNonZero ? 1 : 0) : whole;
+  if (result < min || result > max) return false;
+  *value = result;
+  return true;
+}
+
+}  // namespace dimlux
