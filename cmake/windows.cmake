@@ -1,0 +1,57 @@
+# The Windows executable: logic + Win32 backend + resources, statically linked and small.
+enable_language(RC)
+
+set(DIMLUX_SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+target_compile_options(dimlux_logic PRIVATE ${DIMLUX_SIZE_FLAGS})
+
+add_executable(Dimlux WIN32
+  app/winmain.cpp
+  platform/win32/win32_platform.cpp
+  platform/win32/main_window.cpp
+  app/res/dimlux.rc
+)
+target_compile_options(Dimlux PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${DIMLUX_SIZE_FLAGS} -Wall -Wextra>)
+target_compile_definitions(Dimlux PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(Dimlux PRIVATE dimlux_logic comctl32 shell32 advapi32 user32 gdi32)
+target_link_options(Dimlux PRIVATE -static -s -Wl,--gc-sections)
+set_target_properties(Dimlux PROPERTIES OUTPUT_NAME Dimlux)
+
+# The company name reaches the version block through a generated header: windres
+# passes -D values on through a shell, which would mangle names with & or '.
+string(REPLACE "\\" "\\\\" DIMLUX_COMPANY_NAME_RC "${DIMLUX_COMPANY_NAME}")
+string(REPLACE "\"" "\"\"" DIMLUX_COMPANY_NAME_RC "${DIMLUX_COMPANY_NAME_RC}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/dimlux_company.h
+  CONTENT "#define DIMLUX_COMPANY_NAME \"@DIMLUX_COMPANY_NAME_RC@\"\n" @ONLY)
+set_source_files_properties(app/res/dimlux.rc PROPERTIES
+  INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/generated)
+set_property(SOURCE app/res/dimlux.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_SOURCE_DIR}/app/res/dimlux.ico ${CMAKE_SOURCE_DIR}/app/res/dimlux.manifest
+  ${CMAKE_BINARY_DIR}/generated/dimlux_company.h)
+
+# A zip with the executable and the README.
+set(DIMLUX_ZIP ${CMAKE_BINARY_DIR}/Dimlux-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}.zip)
+add_custom_target(package
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/zip
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Dimlux> ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR}/zip/
+  COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip ${CMAKE_COMMAND} -E tar cf ${DIMLUX_ZIP} --format=zip Dimlux.exe README.md
+  DEPENDS Dimlux
+  COMMENT "Packing ${DIMLUX_ZIP}")
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+  enable_testing()
+  add_subdirectory(tests/e2e)
+endif()
+
+# Static checks of the built exe: machine, GUI subsystem, system-only imports, resources.
+enable_testing()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(DIMLUX_EXE_ARCH win64)
+else()
+  set(DIMLUX_EXE_ARCH win32)
+endif()
+add_test(NAME exe_check
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_exe.py $<TARGET_FILE:Dimlux> ${DIMLUX_EXE_ARCH})
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/CMakeLists.txt)
+  add_subdirectory(tests/bench)
+endif()

@@ -1,0 +1,264 @@
+// bench_probe: times Dimlux and the baselines from inside the same Wine prefix with the performance
+// counter. Answers go to a file (first argument) as "key=value" lines, never to stdout.
+//
+//   bench_probe OUT launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at
+//                                                      the outer rectangle L T W H (pixels)
+//   bench_probe OUT firstrun EXE                       starts EXE, answers its first-run box No, closes it
+//   bench_probe OUT geometry                           the stored Dimlux geometry in pixels
+//   bench_probe OUT wait CLASS L T W H                 waits until a CLASS window is visible at L T W H
+//   bench_probe OUT click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
+//   bench_probe OUT restore L T W H                    Enter on Dimlux's focused button; ms until "Turn Off" at L T W H
+//   bench_probe OUT close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kDimluxClass[] = "DimluxMain";
+constexpr char kDimluxTitle[] = "Dimlux";
+constexpr char kBoxClass[] = "#32770";
+constexpr char kNormalCaption[] = "Turn Off";
+constexpr int kTurnOffId = 101;
+constexpr DWORD kTimeoutMs = 20000;
+
+using Answer = std::string;
+
+Answer Line(const char* key, const std::string& value) { return std::string(key) + "=" + value + "\n"; }
+Answer Line(const char* key, long long value) { return Line(key, std::to_string(value)); }
+Answer Failure(const char* why) { return Line("ok", 0) + Line("error", why); }
+
+class Stopwatch {
+ public:
+  Stopwatch() {
+    QueryPerformanceFrequency(&frequency_);
+    QueryPerformanceCounter(&start_);
+  }
+  double Ms() const {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) / static_cast<double>(frequency_.QuadPart);
+  }
+  bool Expired(DWORD limitMs) const { return Ms() >= limitMs; }
+
+ private:
+  LARGE_INTEGER frequency_, start_;
+};
+
+std::string FormatMs(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", ms);
+  return text;
+}
+
+std::string WindowText(HWND hwnd) {
+  char text[256] = {};
+  GetWindowTextA(hwnd, text, sizeof text);
+  return text;
+}
+
+bool HasRect(HWND hwnd, const RECT& expected) {
+  RECT rect;
+  return GetWindowRect(hwnd, &rect) && EqualRect(&rect, &expected);
+}
+
+// The visible top-level window of the class (and process, unless 0) at the rectangle, or null.
+HWND VisibleAt(const char* className, DWORD processId, const RECT& rect) {
+  for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
+       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if ((processId == 0 || owner == processId) && IsWindowVisible(hwnd) && HasRect(hwnd, rect)) return hwnd;
+  }
+  return nullptr;
+}
+
+HWND FirstVisible(const char* className) {
+  for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
+       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
+    if (IsWindowVisible(hwnd)) return hwnd;
+  }
+  return nullptr;
+}
+
+RECT RectArg(char** argv) {
+  const int left = std::atoi(argv[0]), top = std::atoi(argv[1]);
+  return RECT{left, top, left + std::atoi(argv[2]), top + std::atoi(argv[3])};
+}
+
+std::string Folder(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// Starts EXE with the given arguments in its own folder, as Explorer would.
+bool Start(const std::string& exe, const std::vector<std::string>& args, PROCESS_INFORMATION& process) {
+  std::string commandLine = "\"" + exe + "\"";
+  for (const std::string& arg : args) commandLine += " " + arg;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder(exe).c_str(),
+                        &startup, &process);
+}
+
+bool WaitForExit(DWORD processId) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (!process) return true;
+  const bool ended = WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
+bool CloseAll(const char* className) {
+  std::vector<DWORD> processes;
+  for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
+       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(hwnd, &processId);
+    processes.push_back(processId);
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  }
+  bool ended = true;
+  for (DWORD processId : processes) ended = WaitForExit(processId) && ended;
+  return ended;
+}
+
+Answer CmdLaunch(int argc, char** argv) {
+  if (argc < 9) return Failure("usage");
+  const RECT rect = RectArg(argv + 5);
+  PROCESS_INFORMATION process = {};
+  const Stopwatch watch;
+  if (!Start(argv[3], std::vector<std::string>(argv + 9, argv + argc), process)) return Failure("CreateProcess");
+  while (!VisibleAt(argv[4], process.dwProcessId, rect)) {
+    if (watch.Expired(kTimeoutMs) || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+      return Failure("not shown");
+    Sleep(1);
+  }
+  const double ms = watch.Ms();
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("pid", process.dwProcessId);
+}
+
+// Posted, not sent: a message box answers a sent BM_CLICK only after a delay under Wine.
+Answer CmdFirstRun(int argc, char** argv) {
+  if (argc < 4) return Failure("usage");
+  PROCESS_INFORMATION process = {};
+  if (!Start(argv[3], {}, process)) return Failure("CreateProcess");
+  const Stopwatch watch;
+  HWND box = nullptr;
+  while (!(box = FindWindowA(kBoxClass, kDimluxTitle)) || !IsWindowVisible(box)) {
+    if (watch.Expired(kTimeoutMs)) return Failure("no first-run box");
+    Sleep(20);
+  }
+  PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+  while (!FirstVisible(kDimluxClass)) {
+    if (watch.Expired(kTimeoutMs)) return Failure("no window after the first-run box");
+    Sleep(20);
+  }
+  Sleep(1500);  // lets the position keeper tick once
+  if (!CloseAll(kDimluxClass)) return Failure("did not end");
+  return Line("ok", 1);
+}
+
+long ReadTwips(HKEY key, const char* name) {
+  char text[32] = {};
+  DWORD size = sizeof text - 1;
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS) return -1;
+  return std::atol(text);
+}
+
+Answer CmdGeometry() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Dimlux", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return Failure("no settings key");
+  const long top = ReadTwips(key, "Top"), left = ReadTwips(key, "Left");
+  const long height = ReadTwips(key, "Bottom"), width = ReadTwips(key, "Right");
+  RegCloseKey(key);
+  HDC screen = GetDC(nullptr);
+  const long twipsX = 1440 / GetDeviceCaps(screen, LOGPIXELSX), twipsY = 1440 / GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return Line("ok", 1) + Line("rect", std::to_string(left / twipsX) + " " + std::to_string(top / twipsY) + " " +
+                                          std::to_string(width / twipsX) + " " + std::to_string(height / twipsY));
+}
+
+Answer CmdWait(int argc, char** argv) {
+  if (argc < 8) return Failure("usage");
+  const RECT rect = RectArg(argv + 4);
+  const Stopwatch watch;
+  while (!VisibleAt(argv[3], 0, rect)) {
+    if (watch.Expired(kTimeoutMs)) return Failure("not shown");
+    Sleep(5);
+  }
+  return Line("ok", 1) + Line("ms", FormatMs(watch.Ms()));
+}
+
+Answer CmdClick(int argc, char** argv) {
+  if (argc < 5) return Failure("usage");
+  HWND hwnd = FirstVisible(argv[3]);
+  HWND button = hwnd ? GetDlgItem(hwnd, std::atoi(argv[4])) : nullptr;
+  if (!button) return Failure("no button");
+  const std::string before = WindowText(button);
+  PostMessageA(button, BM_CLICK, 0, 0);
+  const Stopwatch watch;
+  while (WindowText(button) == before) {
+    if (watch.Expired(kTimeoutMs)) return Failure("caption did not change");
+    Sleep(5);
+  }
+  return Line("ok", 1) + Line("caption", WindowText(button)) + Line("ms", FormatMs(watch.Ms()));
+}
+
+// The focused button of the window's thread, or cmdTurnOff if that thread has no focus right now.
+HWND FocusedButton(HWND hwnd) {
+  GUITHREADINFO gui = {};
+  gui.cbSize = sizeof gui;
+  GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
+  return gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? gui.hwndFocus : GetDlgItem(hwnd, kTurnOffId);
+}
+
+Answer CmdRestore(int argc, char** argv) {
+  if (argc < 7) return Failure("usage");
+  const RECT rect = RectArg(argv + 3);
+  HWND hwnd = FirstVisible(kDimluxClass);
+  HWND turnOff = hwnd ? GetDlgItem(hwnd, kTurnOffId) : nullptr;
+  if (!turnOff) return Failure("no window");
+  if (WindowText(turnOff) == kNormalCaption) return Failure("not blanked");
+  HWND focus = FocusedButton(hwnd);
+  const Stopwatch watch;
+  PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageA(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
+  while (WindowText(turnOff) != kNormalCaption || !HasRect(hwnd, rect)) {
+    if (watch.Expired(kTimeoutMs)) return Failure("not restored");
+    Sleep(1);
+  }
+  const double ms = watch.Ms();
+  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("focus_id", GetDlgCtrlID(focus));
+}
+
+Answer Run(int argc, char** argv) {
+  const std::string command = argc > 2 ? argv[2] : "";
+  if (command == "launch") return CmdLaunch(argc, argv);
+  if (command == "firstrun") return CmdFirstRun(argc, argv);
+  if (command == "geometry") return CmdGeometry();
+  if (command == "wait") return CmdWait(argc, argv);
+  if (command == "click") return CmdClick(argc, argv);
+  if (command == "restore") return CmdRestore(argc, argv);
+  if (command == "close" && argc > 3) return Line("ok", CloseAll(argv[3]) ? 1 : 0);
+  return Failure("unknown command");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const Answer answer = Run(argc, argv);
+  FILE* out = std::fopen(argv[1], "wb");
+  if (!out) return 2;
+  std::fwrite(answer.data(), 1, answer.size(), out);
+  std::fclose(out);
+  return 0;
+}

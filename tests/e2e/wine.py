@@ -1,0 +1,327 @@
+"""Runs Dimlux.exe under Wine on a private Xvfb display for the end-to-end tests.
+
+A test file creates one Display (one Xvfb) and, per test case, one Prefix: a copy of a template Wine
+prefix made once per build folder, with Dimlux.exe installed into a program folder whose name has a
+space in it. The driver (dimlux_driver.exe) reports windows, message boxes and registry values as JSON;
+xdotool gives real mouse and keyboard input.
+
+Run a test file as: python3 test_x.py PATH/TO/Dimlux.exe PATH/TO/dimlux_driver.exe [unittest args]
+"""
+import fcntl
+import json
+import os
+import select
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+SCREEN = (1024, 768)
+MAIN_CLASS_WAIT_MS = 20000
+
+IDOK, IDYES, IDNO = 1, 6, 7
+CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT = 101, 102, 103
+REG_SZ = 1
+
+ROOT = Path(os.environ.get("DIMLUX_E2E_ROOT", Path(__file__).resolve().parents[2] / "build/win64/e2e"))
+DIMLUX_EXE = DRIVER_EXE = None
+DISPLAY = None  # the Xvfb shared by the test cases of one file
+
+
+def take_exe_args():
+    """Takes the two executable paths off sys.argv, leaving the rest to unittest."""
+    global DIMLUX_EXE, DRIVER_EXE
+    if len(sys.argv) < 3:
+        sys.exit(f"usage: {sys.argv[0]} Dimlux.exe dimlux_driver.exe [unittest args]")
+    DIMLUX_EXE, DRIVER_EXE = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
+    del sys.argv[1:3]
+
+
+def wait_until(check, timeout, step=0.1):
+    """Polls check() until it returns something true or timeout seconds pass; returns its last result."""
+    end = time.monotonic() + timeout
+    while True:
+        result = check()
+        if result or time.monotonic() >= end:
+            return result
+        time.sleep(step)
+
+
+class Display:
+    """An Xvfb server on a display number it picks itself; only the process started here is stopped."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        ready, _, _ = select.select([read_end], [], [], 20)
+        number = os.read(read_end, 32).decode().strip() if ready else ""
+        os.close(read_end)
+        if not number.isdigit():
+            self.stop()
+            raise RuntimeError("Xvfb did not start")
+        self.name = f":{number}"
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": self.name}, check=True,
+                       timeout=20)
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", "--sync", x, y, "click", button)
+
+    def key(self, *keys):
+        for key in keys:
+            self.xdotool("key", key)
+            time.sleep(0.3)
+
+    def drag(self, start, end, steps=10):
+        self.xdotool("mousemove", "--sync", *start, "mousedown", 1)
+        for i in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * i // steps
+            y = start[1] + (end[1] - start[1]) * i // steps
+            self.xdotool("mousemove", "--sync", x, y)
+            time.sleep(0.05)
+        self.xdotool("mouseup", 1)
+
+    def screenshot(self, path, rect=None):
+        """Saves the screen, or the part of it given as [x, y, width, height], as an image file."""
+        crop = ["-crop", "{2}x{3}+{0}+{1}".format(*rect), "+repage"] if rect else []
+        subprocess.run(["import", "-display", self.name, "-window", "root", *crop, str(path)], check=False,
+                       timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def win_path(path):
+    """The Wine path of a Unix path, through drive Z:."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Prefix:
+    """A fresh Wine prefix for one test case, with Dimlux installed in `program_dir` under drive C:."""
+
+    def __init__(self, display, test_name, program_dir="Program Files/Dimlux Test"):
+        self.display = display
+        self.folder = ROOT / test_name
+        self.path = self.folder / "prefix"
+        self.program_dir = program_dir
+        self.processes = []
+        self.driver_runs = 0
+        shutil.rmtree(self.folder, ignore_errors=True)
+        self.folder.mkdir(parents=True)
+        template = ensure_template(display)
+        subprocess.run(["cp", "-a", str(template), str(self.path)], check=True)
+        self.install_dir.mkdir(parents=True, exist_ok=True)
+        shutil.copy(DIMLUX_EXE, self.install_dir / "Dimlux.exe")
+
+    # --- Paths ---
+
+    @property
+    def install_dir(self):
+        return self.path / "drive_c" / self.program_dir
+
+    @property
+    def exe_win_path(self):
+        return "C:\\" + self.program_dir.replace("/", "\\") + "\\Dimlux.exe"
+
+    def program_file(self, name):
+        return self.install_dir / name
+
+    # --- Processes ---
+
+    def env(self, debug="-all"):
+        return {**os.environ, "WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug,
+                "DISPLAY": self.display.name, "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
+
+    def start_dimlux(self, debug="-all"):
+        """Starts Dimlux.exe from its program folder; its stderr (Wine's debug output) goes to dimluxN.log."""
+        log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
+        with open(log_path, "wb") as log:
+            process = subprocess.Popen([WINE, self.exe_win_path], env=self.env(debug), cwd=self.install_dir,
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+        process.log_path = log_path
+        self.processes.append(process)
+        return process
+
+    def driver(self, *args, timeout=60):
+        """Runs dimlux_driver.exe with the given command and returns its JSON answer."""
+        self.driver_runs += 1
+        out = self.folder / f"driver{self.driver_runs}.json"
+        subprocess.run([WINE, str(DRIVER_EXE), win_path(out), *map(str, args)], env=self.env(),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=timeout, check=True)
+        answer = json.loads(out.read_text(encoding="utf-8"))
+        out.unlink()
+        return answer
+
+    def wine_command(self, *args, timeout=60):
+        """Runs a Wine command-line tool (reg, attrib, ...) and returns its exit code."""
+        return subprocess.run([WINE, *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+
+    def reg(self, *args):
+        return self.wine_command("reg", *args)
+
+    def stop(self):
+        """Ends everything running in this prefix and removes it; logs and screenshots stay."""
+        subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=30)
+        for process in self.processes:
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=60)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    # --- Dimlux's own things ---
+
+    def main_window(self, wait_ms=MAIN_CLASS_WAIT_MS):
+        """The visible main window as the driver describes it, or None."""
+        windows = [w for w in self.driver("window", wait_ms)["windows"] if w["visible"]]
+        return windows[0] if windows else None
+
+    def answer(self, title, button, wait_ms=MAIN_CLASS_WAIT_MS):
+        """Answers the message box titled `title`; returns its description, or None if none came."""
+        result = self.driver("answer", title, button, wait_ms)
+        return result["box"] if result["ok"] else None
+
+    def setting(self, name, subkey="Software\\Dimlux"):
+        """(type, stored bytes) of a value; text values are decoded from UTF-16, None if absent."""
+        result = self.driver("regget", subkey, name)
+        if not result["ok"]:
+            return None
+        data = bytes.fromhex(result["hex"])
+        return result["type"], data.decode("utf-16-le") if result["type"] == REG_SZ else data
+
+    def screenshot(self, name, window=None, margin=20):
+        """Saves the screen, or the part around `window` (as the driver describes it), in the test's folder."""
+        rect = None
+        if window:
+            x, y, w, h = window["rect"]
+            left, top = max(x - margin, 0), max(y - margin, 0)
+            right, bottom = min(x + w + margin, SCREEN[0]), min(y + h + margin, SCREEN[1])
+            rect = [left, top, right - left, bottom - top] if right > left and bottom > top else None
+        self.display.screenshot(self.folder / f"{name}.png", rect)
+
+
+def ensure_template(display):
+    """Makes the initialised template prefix once per build folder; parallel callers wait on a lock."""
+    template = ROOT / "template"
+    ROOT.mkdir(parents=True, exist_ok=True)
+    with open(ROOT / "template.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not (template / ".ready").exists():
+            shutil.rmtree(template, ignore_errors=True)
+            env = {**os.environ, "WINEPREFIX": str(template), "WINELOADER": WINE, "WINEDEBUG": "-all",
+                   "DISPLAY": display.name, "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
+            quiet = dict(env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+            subprocess.run([WINE, "wineboot", "-i"], check=True, **quiet)
+            # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
+            subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N",
+                            "/f"], check=True, **quiet)
+            subprocess.run([WINESERVER, "-w"], **quiet)
+            (template / ".ready").touch()
+    return template
+
+
+def main():
+    """Runs the test cases of the calling file on one Xvfb display shared by all of them."""
+    global DISPLAY
+    take_exe_args()
+    DISPLAY = Display()
+    try:
+        result = unittest.main(exit=False, verbosity=2).result
+    finally:
+        DISPLAY.stop()
+    sys.exit(0 if result.wasSuccessful() else 1)
+
+
+class DimluxTestCase(unittest.TestCase):
+    """Each test case gets a fresh prefix in ROOT/<file>/<case>, removed afterwards (logs and pictures stay)."""
+
+    program_dir = "Program Files/Dimlux Test"
+
+    def setUp(self):
+        self.display = DISPLAY
+        file_name = Path(sys.modules[type(self).__module__].__file__).stem
+        self.prefix = Prefix(DISPLAY, f"{file_name}/{self._testMethodName}", self.program_dir)
+        self.addCleanup(self.prefix.stop)
+
+    def start_first_run(self):
+        """Starts Dimlux in an empty prefix, answers the first-run question No; returns (process, box, window)."""
+        process = self.prefix.start_dimlux()
+        box = self.prefix.answer("Dimlux", IDNO)
+        self.assertIsNotNone(box, "no first-run box")
+        window = self.prefix.main_window()
+        self.assertIsNotNone(window, "the window did not appear")
+        self.prefix.screenshot("widget", window)
+        return process, box, window
+
+    def store_settings(self, **values):
+        """Writes settings values (REG_SZ) before Dimlux starts."""
+        for name, text in values.items():
+            self.assertEqual(0, self.prefix.reg("add", "HKCU\\Software\\Dimlux", "/v", name, "/t", "REG_SZ",
+                                                "/d", text, "/f"))
+
+    def setting_text(self, name):
+        """A settings value's text; it must be REG_SZ. A NUL that Windows itself appends is not part of it."""
+        value = self.prefix.setting(name)
+        self.assertIsNotNone(value, f"value {name} is missing")
+        value_type, text = value
+        self.assertEqual(REG_SZ, value_type, name)
+        return text[:-1] if text.endswith("\0") else text
+
+    def wait_for_exit(self, process, timeout=20):
+        try:
+            return process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.fail(f"Dimlux did not end within {timeout} s")
+
+    def click_button(self, window, control_id):
+        """A real mouse click in the middle of a button of `window`."""
+        x, y, w, h = button(window, control_id)["rect"]
+        self.display.click(window["client"][0] + x + w // 2, window["client"][1] + y + h // 2)
+
+    def click_caption(self, window):
+        """A real click on the caption bar, which gives the window the X keyboard focus."""
+        x, y = window["rect"][:2]
+        self.display.click(x + 20, (y + window["client"][1]) // 2)
+        time.sleep(0.3)
+
+    def blank(self, window):
+        """Turns the display off with a real click on the big button; returns the blanked window."""
+        self.click_button(window, CMD_TURN_OFF)
+        blanked = self.wait_for_window(lambda w: button(w, CMD_TURN_OFF)["text"] == "Turn On")
+        self.assertEqual("Turn On", button(blanked, CMD_TURN_OFF)["text"])
+        return blanked
+
+    def wait_for_window(self, check, timeout=5):
+        """Polls the visible main window until check(window) holds; returns the last window seen."""
+        window = None
+
+        def fresh():
+            nonlocal window
+            window = self.prefix.main_window(0)
+            return window is not None and check(window)
+
+        wait_until(fresh, timeout, step=0)
+        return window
+
+
+def button(window, control_id):
+    return next(b for b in window["buttons"] if b["id"] == control_id)
