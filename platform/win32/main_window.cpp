@@ -95,9 +95,10 @@ HFONT CreateDesignFont(const ButtonDesign& design) {
                      design.fontName);
 }
 
+// The tip has no owner: under Wine a window that owns a popup never gets into the topmost band.
 void AddToolTip(HWND button, const char* text) {
   HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, g_window.hwnd, nullptr,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
   TOOLINFOA tool = {};
   tool.cbSize = TTTOOLINFOA_V1_SIZE;

@@ -126,6 +126,7 @@ class Prefix:
         subprocess.run(["cp", "-a", str(template), str(self.path)], check=True)
         self.install_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(DIMLUX_EXE, self.install_dir / "Dimlux.exe")
+        self.driver_exe = shutil.copy(DRIVER_EXE, self.folder / "dimlux_driver.exe")
 
     # --- Paths ---
 
@@ -160,7 +161,7 @@ class Prefix:
         """Runs dimlux_driver.exe with the given command and returns its JSON answer."""
         self.driver_runs += 1
         out = self.folder / f"driver{self.driver_runs}.json"
-        subprocess.run([WINE, str(DRIVER_EXE), win_path(out), *map(str, args)], env=self.env(),
+        subprocess.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], env=self.env(),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=timeout, check=True)
         answer = json.loads(out.read_text(encoding="utf-8"))
@@ -187,11 +188,20 @@ class Prefix:
                 process.wait()
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=60)
         shutil.rmtree(self.path, ignore_errors=True)
+        Path(self.driver_exe).unlink(missing_ok=True)
 
     # --- Dimlux's own things ---
 
     def main_window(self, wait_ms=MAIN_CLASS_WAIT_MS):
-        """The visible main window as the driver describes it, or None."""
+        """The visible main window as the driver describes it, or None. Start-up shows the window before it
+        lays out the buttons and sets the "+"/"-" caption, so a window still without it is asked again."""
+        settle_until = time.monotonic() + wait_ms / 1000 + 5
+        window = self.visible_window(wait_ms)
+        while window and not button(window, CMD_SETTINGS)["text"] and time.monotonic() < settle_until:
+            window = self.visible_window(0)
+        return window
+
+    def visible_window(self, wait_ms):
         windows = [w for w in self.driver("window", wait_ms)["windows"] if w["visible"]]
         return windows[0] if windows else None
 
@@ -266,7 +276,7 @@ class DimluxTestCase(unittest.TestCase):
         """Starts Dimlux in an empty prefix, answers the first-run question No; returns (process, box, window)."""
         process = self.prefix.start_dimlux()
         box = self.prefix.answer("Dimlux", IDNO)
-        self.assertIsNotNone(box, "no first-run box")
+        self.assertIsNotNone(box, f"no first-run box; Dimlux's exit code: {process.poll()}")
         window = self.prefix.main_window()
         self.assertIsNotNone(window, "the window did not appear")
         self.prefix.screenshot("widget", window)
