@@ -8,11 +8,12 @@ add_executable(Dimlux WIN32
   app/winmain.cpp
   platform/win32/win32_platform.cpp
   platform/win32/main_window.cpp
+  platform/win32/tool_tip.cpp
   app/res/dimlux.rc
 )
 target_compile_options(Dimlux PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${DIMLUX_SIZE_FLAGS} -Wall -Wextra>)
 target_compile_definitions(Dimlux PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(Dimlux PRIVATE dimlux_logic comctl32 shell32 advapi32 user32 gdi32)
+target_link_libraries(Dimlux PRIVATE dimlux_logic advapi32 user32 gdi32)
 target_link_options(Dimlux PRIVATE -static -s -Wl,--gc-sections)
 set_target_properties(Dimlux PROPERTIES OUTPUT_NAME Dimlux)
 

@@ -1,11 +1,10 @@
 // The main window: created from its design, one window procedure, buttons drawn by us, twip geometry.
 #include "platform/win32/main_window.h"
 
-#include <commctrl.h>
-
 #include <cmath>
 
 #include "platform/win32/backend.h"
+#include "platform/win32/tool_tip.h"
 
 namespace dimlux::win32 {
 
@@ -25,6 +24,7 @@ struct Button {
   bool graphical = false;
   COLORREF backColor = 0;
   HFONT font = nullptr;
+  const char* toolTip = nullptr;
 };
 
 struct Window {
@@ -95,26 +95,13 @@ HFONT CreateDesignFont(const ButtonDesign& design) {
                      design.fontName);
 }
 
-// The tip has no owner: under Wine a window that owns a popup never gets into the topmost band.
-void AddToolTip(HWND button, const char* text) {
-  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
-  TOOLINFOA tool = {};
-  tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = g_window.hwnd;
-  tool.uId = reinterpret_cast<UINT_PTR>(button);
-  tool.lpszText = const_cast<char*>(text);
-  SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 void CreateButton(const ButtonDesign& design) {
   Button& button = g_window.buttons[ButtonIndex(design.control)];
   button.control = design.control;
   button.graphical = design.graphical;
   button.backColor = design.backColor;
   button.font = CreateDesignFont(design);
+  button.toolTip = design.toolTip;
   const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS |
                       (design.graphical ? BS_OWNERDRAW : BS_PUSHBUTTON);
   button.hwnd = CreateWindowExA(
@@ -124,7 +111,6 @@ void CreateButton(const ButtonDesign& design) {
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + ButtonIndex(design.control))),
       GetModuleHandleA(nullptr), nullptr);
   SendMessageA(button.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(button.font), FALSE);
-  if (design.toolTip != nullptr) AddToolTip(button.hwnd, design.toolTip);
 }
 
 // Background colour, raised or pressed edge, centred caption, and the focus rectangle.
@@ -252,8 +238,6 @@ unsigned TimerInterval(Timer timer) {
 HWND MainWindow() { return g_window.hwnd; }
 
 void Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
   RegisterWindowClass();
   g_window.events = &events;
   g_window.design = &design;
@@ -282,6 +266,8 @@ int Win32Platform::RunForm(Control focus) {
   ::SetFocus(ButtonHwnd(focus));
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    const Button* button = FindButton(msg.hwnd);
+    ToolTipSeesMessage(msg, button != nullptr ? button->toolTip : nullptr);
     if (HandleDialogKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

@@ -4,8 +4,6 @@
 #include "platform/win32/backend.h"
 #include "platform/win32/main_window.h"
 
-#include <shellapi.h>
-
 namespace dimlux::win32 {
 
 static_assert(kKeyAllAccess == KEY_ALL_ACCESS && kRegSz == REG_SZ && kErrorMoreData == ERROR_MORE_DATA);
@@ -98,10 +96,17 @@ int Win32Platform::MsgBox(std::string_view text, std::string_view title, Dword s
   return MessageBoxA(MainWindow(), textZ.c_str(), titleZ.c_str(), style);
 }
 
+// shell32 is loaded only when the readme is opened: linking it would load it, and the half dozen
+// libraries it pulls in, at every start.
 std::intptr_t Win32Platform::ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
                                            const char* lpParameters, const char* lpDirectory, int nShowCmd) {
-  return reinterpret_cast<std::intptr_t>(
-      ::ShellExecuteA(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
+  using ShellExecuteProc = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  HMODULE shell = LoadLibraryA("shell32.dll");
+  if (shell == nullptr) return 0;
+  const auto shellExecute =
+      reinterpret_cast<ShellExecuteProc>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  if (shellExecute == nullptr) return 0;
+  return reinterpret_cast<std::intptr_t>(shellExecute(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
 }
 
 bool Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {
@@ -114,14 +119,14 @@ bool Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) 
   return CloseHandle(file) && wrote;
 }
 
+// What a directory lookup with the normal-files filter finds: files that are neither hidden, system
+// nor folders. Asking for the attributes is the cheap way, and this runs every second.
 bool Win32Platform::NormalFileExists(std::string_view path) {
   const Text pathZ(path);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pathZ.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
+  const DWORD attributes = GetFileAttributesA(pathZ.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   constexpr DWORD kNotNormal = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-  return (found.dwFileAttributes & kNotNormal) == 0;
+  return (attributes & kNotNormal) == 0;
 }
 
 bool Win32Platform::DeleteFileA(std::string_view path) {
