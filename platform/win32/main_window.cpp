@@ -174,7 +174,8 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   FormEvents* events = g_window.events;
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
+      // Drawn buttons report the second click of a double click apart; an ordinary button counts it.
+      if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED) {
         if (const Button* button = FindButton(reinterpret_cast<HWND>(lParam))) events->Click(button->control);
       }
       return 0;

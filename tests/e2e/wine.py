@@ -10,7 +10,7 @@ Run a test file as: python3 test_x.py PATH/TO/Dimlux.exe PATH/TO/dimlux_driver.e
 import fcntl
 import json
 import os
-import select
+import random
 import shutil
 import subprocess
 import sys
@@ -22,6 +22,7 @@ WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
 MAIN_CLASS_WAIT_MS = 20000
+DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
 IDOK, IDYES, IDNO = 1, 6, 7
 CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT = 101, 102, 103
@@ -52,21 +53,29 @@ def wait_until(check, timeout, step=0.1):
 
 
 class Display:
-    """An Xvfb server on a display number it picks itself; only the process started here is stopped."""
+    """An Xvfb server on a free display number; only the process started here is stopped.
+
+    Servers started with -displayfd all begin at :0, and two of them trying one number at the same moment can
+    cut each other's clients off, so a random number well above the usual ones is taken instead."""
 
     def __init__(self):
-        read_end, write_end = os.pipe()
+        self.last_press = None, 0.0
+        for number in random.sample(range(400, 1000), 20):
+            if not display_in_use(number) and self.start(number):
+                self.name = f":{number}"
+                return
+        raise RuntimeError("Xvfb did not start")
+
+    def start(self, number):
+        """Starts Xvfb on `number`; true once it listens, false (and nothing left running) if not."""
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        ready, _, _ = select.select([read_end], [], [], 20)
-        number = os.read(read_end, 32).decode().strip() if ready else ""
-        os.close(read_end)
-        if not number.isdigit():
-            self.stop()
-            raise RuntimeError("Xvfb did not start")
-        self.name = f":{number}"
+            ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: self.process.poll() is not None or display_in_use(number), 20)
+        if self.process.poll() is None and display_in_use(number):
+            return True
+        self.stop()
+        return False
 
     def stop(self):
         if self.process.poll() is None:
@@ -81,8 +90,29 @@ class Display:
         subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": self.name}, check=True,
                        timeout=20)
 
+    def pointer(self):
+        out = subprocess.run(["xdotool", "getmouselocation", "--shell"], env={**os.environ, "DISPLAY": self.name},
+                             check=True, timeout=20, capture_output=True, text=True).stdout
+        values = dict(line.split("=", 1) for line in out.split())
+        return int(values["X"]), int(values["Y"])
+
+    def move_pointer(self, x, y):
+        """Moves the pointer and waits until it is there (xdotool's --sync would hang if it already is)."""
+        if self.pointer() != (x, y):
+            self.xdotool("mousemove", "--sync", x, y)
+
+    def press(self, x, y, *actions):
+        """Moves the pointer to (x, y) and runs xdotool button actions there. A press soon after another at
+        the same place would make a double click, which buttons and caption bars take differently."""
+        self.move_pointer(x, y)
+        place, at = self.last_press
+        if place == (x, y):
+            time.sleep(max(0.0, at + DOUBLE_CLICK_TIME - time.monotonic()))
+        self.xdotool(*actions)
+        self.last_press = (x, y), time.monotonic()
+
     def click(self, x, y, button=1):
-        self.xdotool("mousemove", "--sync", x, y, "click", button)
+        self.press(x, y, "click", button)
 
     def key(self, *keys):
         for key in keys:
@@ -90,11 +120,9 @@ class Display:
             time.sleep(0.3)
 
     def drag(self, start, end, steps=10):
-        self.xdotool("mousemove", "--sync", *start, "mousedown", 1)
+        self.press(*start, "mousedown", 1)
         for i in range(1, steps + 1):
-            x = start[0] + (end[0] - start[0]) * i // steps
-            y = start[1] + (end[1] - start[1]) * i // steps
-            self.xdotool("mousemove", "--sync", x, y)
+            self.move_pointer(start[0] + (end[0] - start[0]) * i // steps, start[1] + (end[1] - start[1]) * i // steps)
             time.sleep(0.05)
         self.xdotool("mouseup", 1)
 
@@ -103,6 +131,14 @@ class Display:
         crop = ["-crop", "{2}x{3}+{0}+{1}".format(*rect), "+repage"] if rect else []
         subprocess.run(["import", "-display", self.name, "-window", "root", *crop, str(path)], check=False,
                        timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def display_in_use(number):
+    """True if an X server listens on display `number` (its socket or its lock file exists)."""
+    socket = f"/tmp/.X11-unix/X{number}"
+    with open("/proc/net/unix") as sockets:
+        listening = any(line.rstrip().endswith(socket) for line in sockets)
+    return listening or Path(socket).exists() or Path(f"/tmp/.X{number}-lock").exists()
 
 
 def win_path(path):
@@ -136,7 +172,10 @@ class Prefix:
 
     @property
     def exe_win_path(self):
-        return "C:\\" + self.program_dir.replace("/", "\\") + "\\Dimlux.exe"
+        return self.program_win_path("Dimlux.exe")
+
+    def program_win_path(self, name):
+        return "C:\\" + self.program_dir.replace("/", "\\") + "\\" + name
 
     def program_file(self, name):
         return self.install_dir / name
@@ -301,6 +340,12 @@ class DimluxTestCase(unittest.TestCase):
             return process.wait(timeout)
         except subprocess.TimeoutExpired:
             self.fail(f"Dimlux did not end within {timeout} s")
+
+    def restart(self, process):
+        """Closes the running Dimlux, checks that it ends normally and starts it again in the same prefix."""
+        self.assertTrue(self.prefix.driver("close")["ok"])
+        self.assertEqual(0, self.wait_for_exit(process))
+        return self.prefix.start_dimlux()
 
     def click_button(self, window, control_id):
         """A real mouse click in the middle of a button of `window`."""
