@@ -9,6 +9,14 @@
 //   dimlux_driver OUT close                      posts WM_CLOSE to the main window
 //   dimlux_driver OUT waitgone [WAIT_MS]         waits until no "DimluxMain" window is left
 //   dimlux_driver OUT attrib PATH readonly|normal  sets a file's attributes
+//   dimlux_driver OUT regset SUBKEY [NAME TYPE HEX]...  stores exactly these bytes (TYPE - deletes the value)
+//   dimlux_driver OUT regdump SUBKEY             type and raw bytes of every value of an HKCU key
+//   dimlux_driver OUT locale                     the user's decimal separator
+//   dimlux_driver OUT counts PID                 kernel handles, GDI objects and windows of a process
+//   dimlux_driver OUT selfcounts [N]             the same for itself, before and after making N of each
+//   dimlux_driver OUT click HWND ID              posts BM_CLICK to control ID of window HWND
+//   dimlux_driver OUT hold PATH SHARE MS         opens (creates) a file with the share modes in SHARE
+//                                                (letters r, w, d, or "none"), reports, keeps it MS ms
 #include <windows.h>
 
 #include <cstdio>
@@ -46,6 +54,13 @@ std::string Quote(const std::wstring& text) {
     }
   }
   return out + "\"";
+}
+
+bool WriteOut(const wchar_t* path, const std::string& json) {
+  FILE* out = _wfopen(path, L"wb");
+  if (!out) return false;
+  std::fwrite(json.data(), 1, json.size(), out);
+  return std::fclose(out) == 0;
 }
 
 std::string Bool(bool value) { return value ? "true" : "false"; }
@@ -241,6 +256,203 @@ std::string CmdAttrib(int argc, wchar_t** argv) {
   return "{\"ok\":" + Bool(set) + ",\"attributes\":" + Num(GetFileAttributesW(argv[3])) + "}";
 }
 
+std::vector<BYTE> FromHex(const wchar_t* hex) {
+  std::vector<BYTE> bytes;
+  for (const wchar_t* at = hex; at[0] && at[1]; at += 2) {
+    wchar_t pair[3] = {at[0], at[1], 0};
+    bytes.push_back(static_cast<BYTE>(std::wcstoul(pair, nullptr, 16)));
+  }
+  return bytes;
+}
+
+// Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard byte after the
+// data keeps exactly the bytes asked for.
+LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::vector<BYTE> data) {
+  const DWORD size = static_cast<DWORD>(data.size());
+  data.insert(data.end(), 4, 0xFF);
+  return RegSetValueExW(key, name, 0, type, data.data(), size);
+}
+
+std::string CmdRegSet(int argc, wchar_t** argv) {
+  if (argc < 4 || (argc - 4) % 3 != 0) return "{\"ok\":false,\"error\":\"usage\"}";
+  HKEY key = nullptr;
+  LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (result != ERROR_SUCCESS) return "{\"ok\":false,\"error\":" + Num(result) + "}";
+  for (int i = 4; i + 2 < argc && result == ERROR_SUCCESS; i += 3) {
+    if (std::wcscmp(argv[i + 1], L"-") == 0) {
+      result = RegDeleteValueW(key, argv[i]);
+      if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+    } else {
+      result = SetRawValue(key, argv[i], static_cast<DWORD>(_wtoi(argv[i + 1])), FromHex(argv[i + 2]));
+    }
+  }
+  RegCloseKey(key);
+  return "{\"ok\":" + Bool(result == ERROR_SUCCESS) + ",\"error\":" + Num(result) + "}";
+}
+
+std::string CmdRegDump(int argc, wchar_t** argv) {
+  if (argc < 4) return "{\"ok\":false,\"error\":\"usage\"}";
+  HKEY key = nullptr;
+  LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
+  if (opened != ERROR_SUCCESS) return "{\"ok\":false,\"values\":{}}";
+  std::string values = "{";
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256];
+    DWORD nameLength = 256, type = 0, size = 0;
+    if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::vector<BYTE> data(size);
+    nameLength = 256;
+    RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
+    data.resize(size);
+    if (values.size() > 1) values += ",";
+    values += Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}";
+  }
+  RegCloseKey(key);
+  return "{\"ok\":true,\"values\":" + values + "}}";
+}
+
+std::string CmdLocale() {
+  wchar_t separator[8] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
+  return "{\"ok\":true,\"decimal\":" + Quote(separator) + "}";
+}
+
+// Wine reports no per-process handle or GUI resource counts (GetProcessHandleCount and GetGuiResources
+// give 0), so they are counted from the system handle list, the process's GDI handle table and its
+// windows.
+using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+
+struct SystemHandleEntry {
+  ULONG ownerPid;
+  BYTE objectType;
+  BYTE handleFlags;
+  USHORT handleValue;
+  void* objectPointer;
+  ULONG accessMask;
+};
+
+template <typename Function>
+Function NtdllFunction(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+long long KernelHandleCount(DWORD pid) {
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  auto query = NtdllFunction<NtQuerySystemInformationFn>("NtQuerySystemInformation");
+  std::vector<BYTE> buffer(1 << 16);
+  LONG status;
+  while ((status = query(kSystemHandleInformation, buffer.data(), (ULONG)buffer.size(), nullptr)) ==
+         kInfoLengthMismatch)
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return -1;
+  const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<SystemHandleEntry*>(buffer.data() + sizeof(void*));
+  long long owned = 0;
+  for (ULONG i = 0; i < count; ++i) owned += entries[i].ownerPid == pid;
+  return owned;
+}
+
+// Wine keeps each process's GDI objects in a table that the PEB points to (GdiSharedHandleTable);
+// an entry whose type byte is set is in use.
+long long GdiObjectCount(HANDLE process) {
+  constexpr ULONG kProcessBasicInformation = 0;
+  constexpr SIZE_T kPebGdiTableOffset = 0xF8;
+  constexpr SIZE_T kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
+  auto query = NtdllFunction<NtQueryInformationProcessFn>("NtQueryInformationProcess");
+  struct {
+    void* reserved1;
+    BYTE* peb;
+    void* reserved2[4];
+  } basic = {};
+  if (query(process, kProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+  BYTE* table = nullptr;
+  if (!ReadProcessMemory(process, basic.peb + kPebGdiTableOffset, &table, sizeof table, nullptr) || !table)
+    return -1;
+  std::vector<BYTE> entries(kEntrySize * kEntries);
+  if (!ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) return -1;
+  long long used = 0;
+  for (SIZE_T i = 0; i < kEntries; ++i) used += entries[i * kEntrySize + kTypeOffset] != 0;
+  return used;
+}
+
+// The process's top-level windows and all their children: the USER objects that can be seen from outside.
+long long WindowCount(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    long long count;
+  } search{pid, 0};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        if (ProcessId(hwnd) != s->pid) return TRUE;
+        ++s->count;
+        EnumChildWindows(
+            hwnd, [](HWND, LPARAM l) -> BOOL { return ++reinterpret_cast<Search*>(l)->count, TRUE; }, lParam);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.count;
+}
+
+std::string CmdCounts(int argc, wchar_t** argv) {
+  if (argc < 4) return "{\"ok\":false,\"error\":\"usage\"}";
+  const DWORD pid = static_cast<DWORD>(_wtoi(argv[3]));
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
+  const long long gdi = GdiObjectCount(process);
+  CloseHandle(process);
+  return "{\"ok\":true,\"handles\":" + Num(KernelHandleCount(pid)) + ",\"gdi\":" + Num(gdi) +
+         ",\"windows\":" + Num(WindowCount(pid)) + "}";
+}
+
+// Self-check of the counters: creates N brushes in this process and counts again.
+std::string CmdSelfCounts(int argc, wchar_t** argv) {
+  const DWORD pid = GetCurrentProcessId();
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  const long long gdiBefore = GdiObjectCount(process), handlesBefore = KernelHandleCount(pid);
+  const int n = WaitArg(argc, argv, 3, 100);
+  for (int i = 0; i < n; ++i) {
+    CreateSolidBrush(RGB(i, 0, 0));
+    CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  }
+  const long long gdiAfter = GdiObjectCount(process), handlesAfter = KernelHandleCount(pid);
+  CloseHandle(process);
+  return "{\"ok\":true,\"gdi\":[" + Num(gdiBefore) + "," + Num(gdiAfter) + "],\"handles\":[" +
+         Num(handlesBefore) + "," + Num(handlesAfter) + "]}";
+}
+
+std::string CmdClick(int argc, wchar_t** argv) {
+  if (argc < 5) return "{\"ok\":false,\"error\":\"usage\"}";
+  HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
+  HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(argv[4])) : nullptr;
+  return "{\"ok\":" + Bool(control && PostMessageW(control, BM_CLICK, 0, 0)) + "}";
+}
+
+DWORD ShareModes(const wchar_t* letters) {
+  DWORD share = 0;
+  if (std::wcschr(letters, L'r')) share |= FILE_SHARE_READ;
+  if (std::wcschr(letters, L'w')) share |= FILE_SHARE_WRITE;
+  if (std::wcschr(letters, L'd')) share |= FILE_SHARE_DELETE;
+  return share;
+}
+
+// Reports as soon as the file is open, so that the caller knows when the other process meets it.
+std::string CmdHold(int argc, wchar_t** argv) {
+  if (argc < 6) return "{\"ok\":false,\"error\":\"usage\"}";
+  HANDLE file = CreateFileW(argv[3], GENERIC_READ | GENERIC_WRITE, ShareModes(argv[4]), nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
+  const char content[] = "Get up :)\r\n";
+  DWORD written = 0;
+  if (GetFileSize(file, nullptr) == 0) WriteFile(file, content, sizeof content - 1, &written, nullptr);
+  WriteOut(argv[1], "{\"ok\":true,\"held\":true}\n");
+  Sleep(static_cast<DWORD>(_wtoi(argv[5])));
+  CloseHandle(file);
+  return "{\"ok\":true,\"held\":false}";
+}
+
 std::string Run(int argc, wchar_t** argv) {
   std::wstring command = argc > 2 ? argv[2] : L"";
   if (command == L"window") return CmdWindow(argc, argv);
@@ -251,6 +463,13 @@ std::string Run(int argc, wchar_t** argv) {
   if (command == L"close") return CmdClose();
   if (command == L"waitgone") return CmdWaitGone(argc, argv);
   if (command == L"attrib") return CmdAttrib(argc, argv);
+  if (command == L"regset") return CmdRegSet(argc, argv);
+  if (command == L"regdump") return CmdRegDump(argc, argv);
+  if (command == L"locale") return CmdLocale();
+  if (command == L"counts") return CmdCounts(argc, argv);
+  if (command == L"selfcounts") return CmdSelfCounts(argc, argv);
+  if (command == L"click") return CmdClick(argc, argv);
+  if (command == L"hold") return CmdHold(argc, argv);
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 
@@ -258,10 +477,5 @@ std::string Run(int argc, wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
-  std::string json = Run(argc, argv) + "\n";
-  FILE* out = _wfopen(argv[1], L"wb");
-  if (!out) return 2;
-  std::fwrite(json.data(), 1, json.size(), out);
-  std::fclose(out);
-  return 0;
+  return WriteOut(argv[1], Run(argc, argv) + "\n") ? 0 : 2;
 }
