@@ -111,6 +111,10 @@ std::intptr_t Win32Platform::ShellExecuteA(Hwnd hwnd, const char* lpOperation, c
 
 bool Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {
   const Text pathZ(path);
+  // Windows refuses to overwrite these; asked first so that it holds for an administrator under Wine too.
+  const DWORD existing = GetFileAttributesA(pathZ.c_str());
+  constexpr DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected) != 0) return false;
   HANDLE file = CreateFileA(pathZ.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;

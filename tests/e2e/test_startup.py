@@ -88,11 +88,12 @@ class StartUp(wine.DimluxTestCase):
         windows = self.prefix.driver("window")["windows"]
         self.assertEqual([first["hwnd"]], [w["hwnd"] for w in windows])
 
-    def test_unwritable_wake_up_file_ends_the_second_copy(self):
-        # Wine run as root overwrites read-only files, so a folder stands in the file's way.
+    def test_read_only_wake_up_file_ends_the_second_copy(self):
         _, _, first = self.start_first_run()
         self.blank(first)
-        self.prefix.program_file("getup.txt").mkdir()
+        path = self.prefix.program_win_path("getup.txt")
+        self.prefix.program_file("getup.txt").write_bytes(b"old")
+        self.assertTrue(self.prefix.driver("attrib", path, "readonly")["ok"])
 
         second = self.prefix.start_dimlux()
         self.assertIsNotNone(self.prefix.answer("Dimlux", IDYES))
@@ -103,6 +104,7 @@ class StartUp(wine.DimluxTestCase):
         self.assertEqual([IDOK], box["buttons"])
         self.assertIn("C:\\Program Files\\Dimlux Test\\getup.txt", box["text"])
         self.assertEqual(EXIT_FATAL, self.wait_for_exit(second))
+        self.assertEqual(b"old", self.prefix.program_file("getup.txt").read_bytes())
 
     def test_keyboard(self):
         _, _, window = self.start_first_run()
