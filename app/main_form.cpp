@@ -103,6 +103,8 @@ void Main::Form_Load() {
   platform_.EnableTimer(Timer::tmrSticky, true);
 }
 
+void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
+
 // A second copy only passes the wish on: the running copy looks for the wake-up file.
 void Main::AnswerSecondCopy() {
   if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;

@@ -14,6 +14,8 @@ class Main final : public FormEvents {
   explicit Main(Platform& platform) : platform_(platform) {}
 
   void Form_Load();
+  // Ends the program when its window could not be created.
+  void WindowNotCreated();
   void cmdTurnOff_Click();
   void cmdSettings_Click();
   void tmr_Timer();

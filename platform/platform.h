@@ -102,8 +102,9 @@ class Platform {
   virtual Long RegDeleteValueA(HKey hKey, const char* lpValueName) = 0;
   virtual Long RegCloseKey(HKey hKey) = 0;
 
-  // The window. Creates it hidden from its design and reports its events to `events`.
-  virtual void CreateForm(const FormDesign& design, FormEvents& events) = 0;
+  // The window. Creates it hidden from its design and reports its events to `events`; false if it could
+  // not be created (no desktop to show it on, out of resources).
+  virtual bool CreateForm(const FormDesign& design, FormEvents& events) = 0;
   // Shows it with the focus on `focus` and runs the message loop until it is gone; returns the exit code.
   virtual int RunForm(Control focus) = 0;
 

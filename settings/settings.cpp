@@ -91,29 +91,26 @@ Text FormatNumber(float value, std::string_view decimalSeparator) {
 
 bool ParseSetting(std::string_view text, std::string_view decimalSeparator, std::int64_t min, std::int64_t max,
                   std::int64_t* value) {
-  constexpr int kFractionDigitsUsed = 18;  // beyond these a double cannot tell the difference
+  constexpr std::int64_t kSaturated = std::int64_t{1} << 62;  // far outside any range asked for
   text = TrimBlanks(text);
   std::size_t at = 0;
   const bool negative = at < text.size() && text[at] == '-';
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
   int digits = 0;
-  double whole = 0;
-  for (; at < text.size() && IsDigit(text[at]); ++at, ++digits) whole = whole * 10 + (text[at] - '0');
-  double fraction = 0;
-  double scale = 1;
+  std::int64_t whole = 0;
+  for (; at < text.size() && IsDigit(text[at]); ++at, ++digits) {
+    whole = whole < kSaturated / 10 ? whole * 10 + (text[at] - '0') : kSaturated;
+  }
+  bool fractionNonZero = false;
   if (!decimalSeparator.empty() && std::string_view(text.data() + at, text.size() - at).starts_with(decimalSeparator)) {
     at += decimalSeparator.size();
-    for (int used = 0; at < text.size() && IsDigit(text[at]); ++at, ++digits, ++used) {
-      if (used >= kFractionDigitsUsed) continue;
-      fraction = fraction * 10 + (text[at] - '0');
-      scale *= 10;
-    }
+    for (; at < text.size() && IsDigit(text[at]); ++at, ++digits) fractionNonZero = fractionNonZero || text[at] != '0';
   }
   if (digits == 0 || at != text.size()) return false;
-  const double magnitude = whole + fraction / scale;
-  const double number = std::floor(negative ? -magnitude : magnitude);
-  if (!(number >= static_cast<double>(min) && number <= static_cast<double>(max))) return false;
-  *value = static_cast<std::int64_t>(number);
+  // Rounding down: a negative number with a fraction goes to the next lower integer.
+  const std::int64_t result = negative ? -whole - (fractionNonZero ? 1 : 0) : whole;
+  if (result < min || result > max) return false;
+  *value = result;
   return true;
 }
 

@@ -31,9 +31,10 @@ void StoreStartupSetting(Platform& platform, std::int16_t intStartup);
 // Decimal text of a twip value: digits for a whole number, otherwise up to four decimals.
 Text FormatNumber(float value, std::string_view decimalSeparator);
 
-// Converts settings text to a double, rounded down (toward minus infinity). Accepts blanks around it, a
-// sign, digits and one decimal separator; no exponent, no thousands separators. False when the text is
-// empty, not such a number, or outside [min, max].
+// Converts settings text to a number rounded down (toward minus infinity), exactly: no fraction, however
+// long, rounds up into the next integer. Accepts blanks around it, a sign, digits and one decimal
+// separator; no exponent, no thousands separators. False when the text is empty, not such a number, or
+// outside [min, max].
 bool ParseSetting(std::string_view text, std::string_view decimalSeparator, std::int64_t min, std::int64_t max,
                   std::int64_t* value);
 

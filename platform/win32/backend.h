@@ -20,7 +20,7 @@ class Win32Platform final : public Platform {
   Long RegDeleteValueA(HKey hKey, const char* lpValueName) override;
   Long RegCloseKey(HKey hKey) override;
 
-  void CreateForm(const FormDesign& design, FormEvents& events) override;
+  bool CreateForm(const FormDesign& design, FormEvents& events) override;
   int RunForm(Control focus) override;
   float Top() override;
   float Left() override;

@@ -238,7 +238,7 @@ unsigned TimerInterval(Timer timer) {
 
 HWND MainWindow() { return g_window.hwnd; }
 
-void Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
+bool Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
   RegisterWindowClass();
   g_window.events = &events;
   g_window.design = &design;
@@ -253,6 +253,7 @@ void Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
   g_window.hwnd = CreateWindowExA(kExStyle, kClassName, design.caption, kStyle, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
+  if (g_window.hwnd == nullptr) return false;
 
   // Creation order is tab order, so create by tab index.
   for (int tabIndex = 0; tabIndex < kButtonCount; ++tabIndex) {
@@ -260,6 +261,7 @@ void Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
       if (button.tabIndex == tabIndex) CreateButton(button);
     }
   }
+  return true;
 }
 
 int Win32Platform::RunForm(Control focus) {

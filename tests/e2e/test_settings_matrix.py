@@ -97,7 +97,7 @@ class SettingsMatrix(wine.DimluxTestCase):
         window = self.prefix.main_window()
         if window is None:
             self.rows.append((name, label, str(expected), "no window", "FAIL"))
-            self.fail(f"no window; boxes: {self.prefix.driver('boxes')['boxes']}")
+            self.fail(f"no window; boxes: {self.prefix.driver('boxes')['boxes']}; exit code: {process.poll()}")
         try:
             self.assertEqual([], self.prefix.driver("boxes")["boxes"])
             self.check_outcome(window, name, label, expected, values[name])

@@ -158,7 +158,8 @@ int FakePlatform::ToPixels(float twips, float tpp) {
   return static_cast<int>(std::lround(static_cast<double>(twips) / static_cast<double>(tpp)));
 }
 
-void FakePlatform::CreateForm(const FormDesign& design, FormEvents& /*events*/) {
+bool FakePlatform::CreateForm(const FormDesign& design, FormEvents& /*events*/) {
+  if (cannotCreateWindow) return false;
   leftPx = ToPixels(static_cast<float>(design.clientLeft), tppX) - kFrameSide;
   topPx = ToPixels(static_cast<float>(design.clientTop), tppY) - kFrameTop;
   widthPx = ToPixels(static_cast<float>(design.clientWidth), tppX) + 2 * kFrameSide;
@@ -168,6 +169,7 @@ void FakePlatform::CreateForm(const FormDesign& design, FormEvents& /*events*/) 
                            ToPixels(static_cast<float>(b.width), tppX), ToPixels(static_cast<float>(b.height), tppY),
                            b.caption};
   }
+  return true;
 }
 
 int FakePlatform::RunForm(Control focusControl) {

@@ -64,6 +64,7 @@ class FakePlatform final : public Platform {
   };
   std::map<std::string, File, CaseLess> files;
   bool cannotCreateFiles = false;
+  bool cannotCreateWindow = false;
 
   // Window in pixels: outer rectangle, and the client area inside the fixed frame.
   int leftPx = 0, topPx = 0, widthPx = 0, heightPx = 0;
@@ -98,7 +99,7 @@ class FakePlatform final : public Platform {
   Long RegDeleteValueA(HKey hKey, const char* lpValueName) override;
   Long RegCloseKey(HKey hKey) override;
 
-  void CreateForm(const FormDesign& design, FormEvents& events) override;
+  bool CreateForm(const FormDesign& design, FormEvents& events) override;
   int RunForm(Control focus) override;
 
   float Top() override { return static_cast<float>(topPx) * tppY; }

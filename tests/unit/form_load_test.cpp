@@ -63,6 +63,15 @@ TEST_F(FormLoadTest, SecondCopyThatCannotWriteTheFileEndsWithAStopBox) {
   EXPECT_FALSE(fake.visible);
 }
 
+TEST_F(FormLoadTest, WindowThatCannotBeCreatedEndsTheProgramWithAStopBox) {
+  fake.cannotCreateWindow = true;
+  EXPECT_NE(StartProgram(fake), 0);
+  ASSERT_EQ(fake.boxes.size(), 1u);
+  EXPECT_EQ(fake.boxes[0], (Box{"Could not create the window:\r\nDimlux", "Dimlux", 0x10}));
+  EXPECT_TRUE(RegistryCalls().empty());
+  EXPECT_FALSE(fake.formRun);
+}
+
 // --- First run ---
 
 TEST_F(FormLoadTest, FirstRunSeedsTheKeyFromTheDesignAndOffersTheReadme) {
@@ -138,6 +147,10 @@ struct Damage {
   const char* stored;  // nullptr: the value is absent
   const char* repaired;
 };
+
+void PrintTo(const Damage& damage, std::ostream* out) {
+  *out << damage.name << " = " << (damage.stored ? '"' + std::string(damage.stored) + '"' : "absent");
+}
 
 class RepairTest : public FormLoadTest, public ::testing::WithParamInterface<Damage> {};
 
