@@ -134,34 +134,39 @@ HKey Main::CreateAndSeedSettings() {
   return hKey;
 }
 
+// A value that is missing or cannot be converted gets what a first run would store, so one damaged value
+// neither stops the program from starting nor costs the user the other settings. The window still has
+// its designed geometry here, which is what a first run stores.
 void Main::ReadSettings(HKey hKey) {
-  constexpr std::int64_t kLongMin = std::numeric_limits<std::int32_t>::min();
-  constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
-  constexpr std::int64_t kIntMin = std::numeric_limits<std::int16_t>::min();
-  constexpr std::int64_t kIntMax = std::numeric_limits<std::int16_t>::max();
-  // The window still has its designed geometry here, which is what a first run stores.
-  lngTop = static_cast<std::int32_t>(ReadSetting(hKey, kTopValue, kLongMin, kLongMax, platform_.Top()));
-  lngLeft = static_cast<std::int32_t>(ReadSetting(hKey, kLeftValue, kLongMin, kLongMax, platform_.Left()));
-  lngBottom = static_cast<std::int32_t>(ReadSetting(hKey, kBottomValue, kLongMin, kLongMax, platform_.Height()));
-  lngRight = static_cast<std::int32_t>(ReadSetting(hKey, kRightValue, kLongMin, kLongMax, platform_.Width()));
-  intStartup = static_cast<std::int16_t>(ReadSetting(hKey, kStartupValue, kIntMin, kIntMax, 0));
+  lngTop = ReadGeometry(hKey, kTopValue, platform_.Top());
+  lngLeft = ReadGeometry(hKey, kLeftValue, platform_.Left());
+  lngBottom = ReadGeometry(hKey, kBottomValue, platform_.Height());
+  lngRight = ReadGeometry(hKey, kRightValue, platform_.Width());
+  intStartup = ReadStartup(hKey);
 }
 
-// A value that is missing or cannot be converted gets what a first run would store, so one damaged value
-// neither stops the program from starting nor costs the user the other settings.
-std::int64_t Main::ReadSetting(HKey hKey, const char* name, std::int64_t min, std::int64_t max, float seed) {
+std::int32_t Main::ReadGeometry(HKey hKey, const char* name, float designed) {
+  constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
   const Text separator = platform_.DecimalSeparator();
   std::int64_t value = 0;
-  if (ParseSetting(RegQueryStringValue(platform_, hKey, name), separator, min, max, &value)) return value;
-  const bool isStartup = std::string_view(name) == kStartupValue;
-  if (isStartup) {
-    WriteStartupValue(platform_, hKey, 0);
-  } else {
-    WriteGeometryValue(platform_, hKey, name, seed);
+  if (!ParseSetting(RegQueryStringValue(platform_, hKey, name), separator, kMin, kMax, &value)) {
+    WriteGeometryValue(platform_, hKey, name, designed);
+    ParseSetting(FormatNumber(designed, separator), separator, kMin, kMax, &value);
   }
-  value = 0;
-  if (!isStartup) ParseSetting(FormatNumber(seed, separator), separator, min, max, &value);
-  return value;
+  return static_cast<std::int32_t>(value);
+}
+
+std::int16_t Main::ReadStartup(HKey hKey) {
+  constexpr std::int64_t kMin = std::numeric_limits<std::int16_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int16_t>::max();
+  std::int64_t value = 0;
+  if (!ParseSetting(RegQueryStringValue(platform_, hKey, kStartupValue), platform_.DecimalSeparator(), kMin, kMax,
+                    &value)) {
+    WriteStartupValue(platform_, hKey, 0);
+    value = 0;
+  }
+  return static_cast<std::int16_t>(value);
 }
 
 // --- Blanking ---

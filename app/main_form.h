@@ -46,7 +46,8 @@ class Main final : public FormEvents {
   void AnswerSecondCopy();
   HKey CreateAndSeedSettings();
   void ReadSettings(HKey hKey);
-  std::int64_t ReadSetting(HKey hKey, const char* name, std::int64_t min, std::int64_t max, float seed);
+  std::int32_t ReadGeometry(HKey hKey, const char* name, float designed);
+  std::int16_t ReadStartup(HKey hKey);
   void AnswerWakeUp();
   void StoreGeometryIfChanged();
   Text WakeUpFilePath();

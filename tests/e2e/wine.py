@@ -197,15 +197,20 @@ class Prefix:
         return process
 
     def driver(self, *args, timeout=60):
-        """Runs dimlux_driver.exe with the given command and returns its JSON answer."""
-        self.driver_runs += 1
-        out = self.folder / f"driver{self.driver_runs}.json"
-        subprocess.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], env=self.env(),
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=timeout, check=True)
-        answer = json.loads(out.read_text(encoding="utf-8"))
-        out.unlink()
-        return answer
+        """Runs dimlux_driver.exe with the given command and returns its JSON answer. Under load a Wine
+        process now and then dies while starting, before it has done anything: such a run is tried again."""
+        for attempt in range(3):
+            self.driver_runs += 1
+            out = self.folder / f"driver{self.driver_runs}.json"
+            result = subprocess.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], env=self.env(),
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, timeout=timeout)
+            if result.returncode == 0 and out.exists():
+                answer = json.loads(out.read_text(encoding="utf-8"))
+                out.unlink()
+                return answer
+            print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
+        raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
 
     def wine_command(self, *args, timeout=60):
         """Runs a Wine command-line tool (reg, attrib, ...) and returns its exit code."""
