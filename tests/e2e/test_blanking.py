@@ -4,20 +4,13 @@ import re
 import time
 
 import wine
-from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, button
+from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, button, is_normal, is_turned_off
 
 TRACE_LINE = re.compile(r"^(\d+\.\d+):\w+:trace:win:(.*)$")
 MIN_REQUESTS_PER_SECOND = 30
 MAX_GAP = 0.2
 MAX_AFTER_RESTORE = 0.1
 
-
-def is_turned_off(window):
-    return button(window, CMD_TURN_OFF)["text"] == "Turn On"
-
-
-def is_normal(window):
-    return button(window, CMD_TURN_OFF)["text"] == "Turn Off"
 
 
 def display_off_requests(log_path, hwnd):

@@ -7,7 +7,7 @@ import unittest
 from pathlib import Path
 
 import wine
-from wine import CMD_TURN_OFF, button
+from wine import CMD_TURN_OFF, button, is_normal, is_turned_off
 from robust_support import SettingsWatcher, dump_values, resident_kb, set_values, sz
 
 SETTINGS = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}
@@ -22,13 +22,6 @@ MAX_GROWTH = {"handles": 2, "gdi": 2, "windows": 0, "resident_kb": 512}
 SELF_CHECK_OBJECTS = 100
 MIN_WATCH_READINGS = 100
 
-
-def is_turned_off(window):
-    return button(window, CMD_TURN_OFF)["text"] == "Turn On"
-
-
-def is_normal(window):
-    return button(window, CMD_TURN_OFF)["text"] == "Turn Off"
 
 
 @unittest.skipUnless(os.environ.get("DIMLUX_LONG") == "1", "long run; set DIMLUX_LONG=1 (scripts/test --long)")

@@ -4,7 +4,7 @@ wake-up file that cannot be deleted ends the program once."""
 import time
 
 import wine
-from wine import CMD_TURN_OFF, IDOK, IDYES, button, wait_until
+from wine import IDOK, IDYES, is_normal, wait_until
 
 TWIPS = 15
 TICK_WAIT = 1.5
@@ -15,10 +15,6 @@ EXIT_FATAL = 3
 
 def twips(pixels):
     return str(pixels * TWIPS)
-
-
-def is_normal(window):
-    return button(window, CMD_TURN_OFF)["text"] == "Turn Off"
 
 
 class Position(wine.DimluxTestCase):

@@ -385,3 +385,11 @@ class DimluxTestCase(unittest.TestCase):
 
 def button(window, control_id):
     return next(b for b in window["buttons"] if b["id"] == control_id)
+
+
+def is_turned_off(window):
+    return button(window, CMD_TURN_OFF)["text"] == "Turn On"
+
+
+def is_normal(window):
+    return button(window, CMD_TURN_OFF)["text"] == "Turn Off"
