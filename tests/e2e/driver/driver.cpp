@@ -30,6 +30,8 @@ constexpr wchar_t kMainClass[] = L"DimluxMain";
 constexpr wchar_t kBoxClass[] = L"#32770";
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kPollMs = 50;
+constexpr int kSettleMs = 10;
+constexpr int kSettleReads = 50;
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -183,9 +185,22 @@ int WaitArg(int argc, wchar_t** argv, int index, int fallback) {
   return index < argc ? _wtoi(argv[index]) : fallback;
 }
 
+// Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
+// is between two steps would mix the states before and after. Two reads in a row that agree are settled.
+std::string SettledMainWindowsJson() {
+  std::string last = ListJson(kMainClass, WindowJson);
+  for (int read = 0; read < kSettleReads; ++read) {
+    Sleep(kSettleMs);
+    std::string next = ListJson(kMainClass, WindowJson);
+    if (next == last) break;
+    last = next;
+  }
+  return last;
+}
+
 std::string CmdWindow(int argc, wchar_t** argv) {
   bool found = WaitFor(WaitArg(argc, argv, 3, 0), [] { return VisibleMainWindow() != nullptr; });
-  return "{\"ok\":" + Bool(found) + ",\"windows\":" + ListJson(kMainClass, WindowJson) + "}";
+  return "{\"ok\":" + Bool(found) + ",\"windows\":" + SettledMainWindowsJson() + "}";
 }
 
 std::string CmdAnswer(int argc, wchar_t** argv) {
