@@ -11,19 +11,13 @@ constexpr const char* kOfferDisable = "Start on Windows startup enabled\r\nDo yo
 constexpr const char* kOfferEnable = "Start on Windows startup not enabled\r\nDo you want to enable it?";
 constexpr const char* kAddError = "Error adding Dimlux to system startup!";
 
-HKey OpenRunKey(Platform& platform) {
-  HKey hKey = 0;
-  platform.RegOpenKeyExA(kHkeyCurrentUser, kRunSubKey, 0, kKeyAllAccess, &hKey);
-  return hKey;
-}
-
 bool Confirmed(Platform& platform, const char* question) {
   return platform.MsgBox(question, kBoxTitle, kMbYesNo | kMbIconInformation) == kIdYes;
 }
 
 std::int16_t Disable(Platform& platform) {
   StoreStartupSetting(platform, 0);
-  HKey hKey = OpenRunKey(platform);
+  HKey hKey = OpenUserKey(platform, kRunSubKey);
   platform.RegDeleteValueA(hKey, kRunValue);
   platform.RegCloseKey(hKey);
   return 0;
@@ -32,7 +26,7 @@ std::int16_t Disable(Platform& platform) {
 std::int16_t Enable(Platform& platform) {
   std::int16_t intStartup = 1;
   StoreStartupSetting(platform, intStartup);
-  HKey hKey = OpenRunKey(platform);
+  HKey hKey = OpenUserKey(platform, kRunSubKey);
   Text data = RunEntryData(platform);
   if (platform.RegSetValueExA(hKey, kRunValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(data.c_str()),
                               static_cast<Dword>(data.size())) != kErrorSuccess) {

@@ -33,11 +33,13 @@ std::string_view TrimBlanks(std::string_view text) {
 
 }  // namespace
 
-HKey OpenSettingsKey(Platform& platform) {
+HKey OpenUserKey(Platform& platform, const char* subKey) {
   HKey hKey = 0;
-  platform.RegOpenKeyExA(kHkeyCurrentUser, kSettingsSubKey, 0, kKeyAllAccess, &hKey);
+  platform.RegOpenKeyExA(kHkeyCurrentUser, subKey, 0, kKeyAllAccess, &hKey);
   return hKey;
 }
+
+HKey OpenSettingsKey(Platform& platform) { return OpenUserKey(platform, kSettingsSubKey); }
 
 Text RegQueryStringValue(Platform& platform, HKey hKey, const char* strValueName) {
   unsigned char buffer[kQueryBufferSize] = {};

@@ -15,7 +15,9 @@ constexpr const char* kBottomValue = "Bottom";  // holds the window's height
 constexpr const char* kRightValue = "Right";    // holds the window's width
 constexpr const char* kStartupValue = "Startup";
 
-// Opens the key with full access; 0 when it cannot be opened.
+// Opens a key under the current user with full access; 0 when it cannot be opened.
+HKey OpenUserKey(Platform& platform, const char* subKey);
+// The settings key, opened as above.
 HKey OpenSettingsKey(Platform& platform);
 
 // The text of a value, up to its first NUL; empty when the value is absent, too large or unreadable.

@@ -160,14 +160,17 @@ bool HandleDialogKey(const MSG& msg) {
 }
 
 // Dialog-style focus keeping: activation gives the focus back to the control that had it.
+void RestoreFocus() {
+  ::SetFocus(g_window.focusWhenInactive != nullptr ? g_window.focusWhenInactive : ButtonHwnd(Control::cmdTurnOff));
+}
+
 void OnActivate(WPARAM wParam) {
   if (LOWORD(wParam) == WA_INACTIVE) {
     HWND focus = GetFocus();
     if (FindButton(focus) != nullptr) g_window.focusWhenInactive = focus;
     return;
   }
-  HWND target = g_window.focusWhenInactive != nullptr ? g_window.focusWhenInactive : ButtonHwnd(Control::cmdTurnOff);
-  ::SetFocus(target);
+  RestoreFocus();
 }
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -193,7 +196,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       OnActivate(wParam);
       return 0;
     case WM_SETFOCUS:
-      ::SetFocus(g_window.focusWhenInactive != nullptr ? g_window.focusWhenInactive : ButtonHwnd(Control::cmdTurnOff));
+      RestoreFocus();
       return 0;
     case WM_CLOSE:
       events->Form_Unload();
