@@ -1,5 +1,5 @@
-"""Helpers shared by the robustness tests: raw settings values, a file held open by another process,
-and the figures of a running Dimlux process."""
+"""Helpers shared by the robustness tests: message boxes, a file held open by another process, a watch on
+the settings key, and the resident size of a running Dimlux process."""
 import json
 import subprocess
 import threading
@@ -7,44 +7,6 @@ import time
 from pathlib import Path
 
 import wine
-
-SETTINGS_KEY = "Software\\Dimlux"
-VALUE_NAMES = ("Top", "Left", "Bottom", "Right", "Startup")
-REG_SZ, REG_BINARY, REG_DWORD = 1, 3, 4
-FATAL_EXIT = 3
-SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
-FIRST_RUN_TEXT = ("You have launched this application for the first time!\r\n"
-                  "Would you like to read the Readme file?")
-TWIPS = 15
-
-
-def sz(text, nul=True):
-    """A REG_SZ value as Windows stores it: UTF-16, with or without a terminating NUL."""
-    return REG_SZ, (text + ("\0" if nul else "")).encode("utf-16-le")
-
-
-def set_values(prefix, values):
-    """Stores raw values ({name: (type, bytes)}; None deletes) in the settings key with one driver run."""
-    args = []
-    for name, value in values.items():
-        args += [name, "-", "-"] if value is None else [name, value[0], value[1].hex() or "-"]
-    result = prefix.driver("regset", SETTINGS_KEY, *args)
-    if not result["ok"]:
-        raise RuntimeError(f"regset failed: {result}")
-
-
-def dump_values(prefix):
-    """{name: (type, bytes)} of every value in the settings key."""
-    values = prefix.driver("regdump", SETTINGS_KEY)["values"]
-    return {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
-
-
-def text_of(value):
-    """The text a REG_SZ value holds, without the NUL Windows may store after it; None otherwise."""
-    if value is None or value[0] != REG_SZ:
-        return None
-    text = value[1].decode("utf-16-le")
-    return text[:-1] if text.endswith("\0") else text
 
 
 def boxes(prefix):
@@ -87,15 +49,6 @@ class HeldFile:
             return None
 
 
-def run_driver(prefix, out_name, *args, timeout=60):
-    """Runs the driver with an output file of its own, for use beside the harness's calls (other threads)."""
-    out = prefix.folder / out_name
-    subprocess.run([wine.WINE, str(prefix.driver_exe), wine.win_path(out), *map(str, args)], env=prefix.env(),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=timeout, check=True)
-    return json.loads(out.read_text(encoding="utf-8"))
-
-
 class SettingsWatcher(threading.Thread):
     """Reads the settings key over and over until stopped; keeps every reading that differs from the first.
 
@@ -105,7 +58,7 @@ class SettingsWatcher(threading.Thread):
     def __init__(self, prefix):
         super().__init__(daemon=True)
         self.prefix = prefix
-        self.first = dump_values(prefix)
+        self.first = prefix.values()
         self.readings = 0
         self.changes = []
         self.lock = threading.Lock()
@@ -114,8 +67,7 @@ class SettingsWatcher(threading.Thread):
     def run(self):
         while not self.halt.is_set():
             with self.lock:
-                values = run_driver(self.prefix, "watch.json", "regdump", SETTINGS_KEY)["values"]
-            values = {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
+                values = self.prefix.values(out_name="watch.json")
             self.readings += 1
             if values != self.first:
                 self.changes.append(values)

@@ -1,15 +1,12 @@
 """The start-with-Windows button under Wine: a real click on "+"/"-", the confirmation answered through the
 driver, and the Run entry, the stored choice, the caption and the keyboard focus afterwards."""
 import wine
-from wine import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, REG_SZ, button
+from wine import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, RUN_KEY, TICK_WAIT, button, is_normal, is_turned_off, twips
 
-RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 BOX_TITLE = "Dimlux Startup"
 ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 INSTALLED_EXE = "C:\\Program Files\\Dimlux Test\\Dimlux.exe"
-TWIPS = 15
-TICK_WAIT = 1.5
 
 
 def caption(window, control_id=CMD_SETTINGS):
@@ -20,12 +17,7 @@ class Autostart(wine.DimluxTestCase):
 
     def run_entry(self):
         """The text of the "Dimlux" Run entry (which must be REG_SZ), or None if there is none."""
-        value = self.prefix.setting("Dimlux", RUN_KEY)
-        if value is None:
-            return None
-        value_type, text = value
-        self.assertEqual(REG_SZ, value_type)
-        return text[:-1] if text.endswith("\0") else text
+        return self.stored_text("Dimlux", RUN_KEY)
 
     def toggle(self, window, answer, expected_text):
         """Clicks "+"/"-" for real, answers the confirmation and returns the window once it shows the result."""
@@ -48,10 +40,9 @@ class Autostart(wine.DimluxTestCase):
         self.assertEqual("1", self.setting_text("Startup"))
 
         self.display.key("Return")
-        blanked = self.wait_for_window(lambda w: caption(w, CMD_TURN_OFF) == "Turn On")
-        self.assertEqual("Turn On", caption(blanked, CMD_TURN_OFF))
+        self.assertTrue(is_turned_off(self.wait_for_window(is_turned_off)))
         self.display.key("Return")
-        self.assertEqual(window["rect"], self.wait_for_window(lambda w: caption(w, CMD_TURN_OFF) == "Turn Off")["rect"])
+        self.assertEqual(window["rect"], self.wait_for_window(is_normal)["rect"])
 
         self.restart(process)
         window = self.prefix.main_window()
@@ -68,8 +59,8 @@ class Autostart(wine.DimluxTestCase):
         # While the confirmation is open the position keeper still stores a move.
         self.assertTrue(wine.wait_until(lambda: self.prefix.driver("boxes")["boxes"], 5), "no confirmation box")
         self.prefix.driver("move", 200, 150)
-        self.assertTrue(wine.wait_until(lambda: self.setting_text("Left") == str(200 * TWIPS), TICK_WAIT))
-        self.assertEqual(str(150 * TWIPS), self.setting_text("Top"))
+        self.assertTrue(wine.wait_until(lambda: self.setting_text("Left") == twips(200), TICK_WAIT))
+        self.assertEqual(twips(150), self.setting_text("Top"))
         self.assertIsNotNone(self.prefix.answer(BOX_TITLE, IDNO))
         window = self.wait_for_window(lambda w: w["focus"] == CMD_TURN_OFF)
         self.assertEqual(("+", CMD_TURN_OFF), (caption(window), window["focus"]))

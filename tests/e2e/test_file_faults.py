@@ -3,12 +3,11 @@ with exactly one stop box, and a second copy that cannot write the file says so 
 import time
 
 import wine
-from wine import IDOK, IDYES
-from robust_support import FATAL_EXIT, SECOND_COPY_TEXT, HeldFile, boxes, click, set_values, sz
+from wine import EXIT_FATAL, IDOK, IDYES, SECOND_COPY_TEXT, WAKE_UP_CONTENT
+from robust_support import HeldFile, boxes, click
 
 SETTINGS = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}
 WAKE_UP_PATH = "C:\\Program Files\\Dimlux Test\\getup.txt"
-WAKE_UP_CONTENT = b"Get up :)\r\n"
 WATCH_SECONDS = 3
 SHARE_ALL_BUT_DELETE = "rw"
 SHARE_READ_ONLY = "r"
@@ -17,7 +16,7 @@ SHARE_READ_ONLY = "r"
 class FileFaults(wine.DimluxTestCase):
 
     def start(self):
-        set_values(self.prefix, {name: sz(text) for name, text in SETTINGS.items()})
+        self.store_settings(**SETTINGS)
         process = self.prefix.start_dimlux()
         window = self.prefix.main_window()
         self.assertIsNotNone(window)
@@ -39,7 +38,7 @@ class FileFaults(wine.DimluxTestCase):
         self.assertIn(failure, box["text"])
         self.assertIn(WAKE_UP_PATH, box["text"])
         click(self.prefix, box, IDOK)
-        self.assertEqual(FATAL_EXIT, self.wait_for_exit(process))
+        self.assertEqual(EXIT_FATAL, self.wait_for_exit(process))
         return box
 
     # --- The running copy cannot delete the file ---

@@ -7,8 +7,8 @@ import unittest
 from pathlib import Path
 
 import wine
-from wine import CMD_TURN_OFF, button, is_normal, is_turned_off
-from robust_support import SettingsWatcher, dump_values, resident_kb, set_values, sz
+from wine import CMD_TURN_OFF, button, is_normal, is_turned_off, sz
+from robust_support import SettingsWatcher, resident_kb
 
 SETTINGS = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}
 STORED_RECT = [100, 200, 160, 60]
@@ -29,7 +29,7 @@ class LongRun(wine.DimluxTestCase):
 
     def test_long_run(self):
         self.check_counters_see_growth()
-        set_values(self.prefix, {name: sz(text) for name, text in SETTINGS.items()})
+        self.store_settings(**SETTINGS)
         process = self.prefix.start_dimlux(debug="+win")
         window = self.prefix.main_window()
         self.assertEqual(STORED_RECT, window["rect"])
@@ -72,7 +72,7 @@ class LongRun(wine.DimluxTestCase):
         self.assertGreaterEqual(readings, MIN_WATCH_READINGS)
         self.assertEqual([], changes[:1], "the settings changed while blanking")
         self.assertEqual({name: sz(text)[1] for name, text in SETTINGS.items()},
-                         {name: value[1] for name, value in dump_values(self.prefix).items()})
+                         {name: value[1] for name, value in self.prefix.values().items()})
 
     def check_counters_see_growth(self):
         """The driver counts a process's handles and GDI objects itself; it must see objects it makes."""

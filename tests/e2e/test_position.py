@@ -4,17 +4,9 @@ wake-up file that cannot be deleted ends the program once."""
 import time
 
 import wine
-from wine import IDOK, IDYES, is_normal, wait_until
+from wine import EXIT_FATAL, IDOK, IDYES, TICK_WAIT, VALUE_NAMES, WAKE_UP_CONTENT, is_normal, twips, wait_until
 
-TWIPS = 15
-TICK_WAIT = 1.5
-WAKE_UP_CONTENT = b"Get up :)\r\n"
-GEOMETRY = ("Top", "Left", "Bottom", "Right")
-EXIT_FATAL = 3
-
-
-def twips(pixels):
-    return str(pixels * TWIPS)
+GEOMETRY = VALUE_NAMES[:4]
 
 
 class Position(wine.DimluxTestCase):

@@ -1,9 +1,8 @@
 """Five copies of Dimlux started at the same moment on a first run, in a prefix whose Wine server is not
 even running yet: one copy keeps its widget, the other four ask and end as answered."""
 import wine
-from wine import IDNO, IDYES
-from robust_support import (FIRST_RUN_TEXT, SECOND_COPY_TEXT, TWIPS, VALUE_NAMES, boxes, click, dump_values,
-                            text_of)
+from wine import FIRST_RUN_TEXT, IDNO, IDYES, SECOND_COPY_TEXT, VALUE_NAMES, text_of, twips
+from robust_support import boxes, click
 
 COPIES = 5
 # The second copies' answers, in the order their boxes are found.
@@ -39,8 +38,8 @@ class RacingCopies(wine.DimluxTestCase):
         self.assertEqual([0, 0], window["rect"][:2])
 
         _, _, width, height = window["rect"]
-        wanted = {"Top": "0", "Left": "0", "Bottom": str(height * TWIPS), "Right": str(width * TWIPS), "Startup": "0"}
-        stored = lambda: {name: text_of(value) for name, value in dump_values(self.prefix).items()}
+        wanted = {"Top": "0", "Left": "0", "Bottom": twips(height), "Right": twips(width), "Startup": "0"}
+        stored = lambda: {name: text_of(value) for name, value in self.prefix.values().items()}
         wine.wait_until(lambda: stored() == wanted, 3)
         self.assertEqual(wanted, stored())
         self.assertEqual(set(VALUE_NAMES), set(stored()))

@@ -4,8 +4,7 @@ the other four hold good values. Every start must show the window and either use
 import math
 
 import wine
-from wine import CMD_SETTINGS, button
-from robust_support import (REG_BINARY, REG_DWORD, TWIPS, VALUE_NAMES, dump_values, set_values, sz, text_of)
+from wine import CMD_SETTINGS, REG_BINARY, REG_DWORD, TWIPS, VALUE_NAMES, button, sz, text_of
 
 # Good values, all whole pixels and away from the designed geometry, so that a repair shows.
 BASELINE = {"Top": 3000, "Left": 1500, "Bottom": 900, "Right": 2400, "Startup": 1}
@@ -84,7 +83,7 @@ class SettingsMatrix(wine.DimluxTestCase):
     def first_run_seed(self):
         """The five texts a first run stores; remembers the rectangle of the window it opens."""
         process, _, window = self.start_first_run()
-        seed = {name: text_of(value) for name, value in dump_values(self.prefix).items()}
+        seed = {name: text_of(value) for name, value in self.prefix.values().items()}
         self.assertEqual(set(VALUE_NAMES), set(seed))
         self.assertEqual("0", seed["Startup"])
         self.close(process)
@@ -92,7 +91,7 @@ class SettingsMatrix(wine.DimluxTestCase):
         return seed
 
     def start_with(self, values, name, label, expected, baseline):
-        set_values(self.prefix, values)
+        self.prefix.set_values(values)
         process = self.prefix.start_dimlux()
         window = self.prefix.main_window()
         if window is None:
@@ -101,7 +100,7 @@ class SettingsMatrix(wine.DimluxTestCase):
         try:
             self.assertEqual([], self.prefix.driver("boxes")["boxes"])
             self.check_outcome(window, name, label, expected, values[name])
-            after = dump_values(self.prefix)
+            after = self.prefix.values()
             self.assertEqual({n: baseline[n] for n in VALUE_NAMES if n != name},
                              {n: after.get(n) for n in VALUE_NAMES if n != name}, "another value changed")
         finally:
@@ -128,10 +127,10 @@ class SettingsMatrix(wine.DimluxTestCase):
 
     def check_outcome(self, window, name, label, expected, stored):
         rect, caption, final = self.expectation(name, expected, stored)
-        after = dump_values(self.prefix).get(name)
+        after = self.prefix.values().get(name)
         if not same_value(after, final):  # the position keeper ticks once a second
-            wine.wait_until(lambda: same_value(dump_values(self.prefix).get(name), final), 3)
-            after = dump_values(self.prefix).get(name)
+            wine.wait_until(lambda: same_value(self.prefix.values().get(name), final), 3)
+            after = self.prefix.values().get(name)
         shown = (window["rect"], button(window, CMD_SETTINGS)["text"])
         as_expected = shown == (rect, caption) and same_value(after, final)
         self.rows.append((name, label, REPAIR if expected == REPAIR else f"used {expected}",

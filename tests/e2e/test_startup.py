@@ -1,19 +1,10 @@
 """Start-up of the real Dimlux.exe under Wine: first run, remembered geometry, second copy, repaired
 settings, the fatal path for an unwritable wake-up file, and keyboard focus."""
 import wine
-from wine import CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDOK, IDYES, button
+from wine import (CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES,
+                  SECOND_COPY_TEXT, WAKE_UP_CONTENT, button, is_normal, is_turned_off, twips)
 
-FIRST_RUN_TEXT = ("You have launched this application for the first time!\r\n"
-                  "Would you like to read the Readme file?")
-SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
-WAKE_UP_CONTENT = b"Get up :)\r\n"
 DESIGN_CLIENT = [712, 425, 89, 24]
-TWIPS = 15
-EXIT_FATAL = 3
-
-
-def twips(pixels):
-    return str(pixels * TWIPS)
 
 
 class StartUp(wine.DimluxTestCase):
@@ -115,11 +106,10 @@ class StartUp(wine.DimluxTestCase):
             self.assertEqual(expected, self.prefix.main_window()["focus"])
 
         self.display.key("Return")
-        blanked = self.wait_for_window(lambda w: button(w, CMD_TURN_OFF)["text"] == "Turn On")
-        self.assertEqual("Turn On", button(blanked, CMD_TURN_OFF)["text"])
+        self.assertTrue(is_turned_off(self.wait_for_window(is_turned_off)))
         self.prefix.screenshot("blanked")
         self.display.key("space")
-        restored = self.wait_for_window(lambda w: button(w, CMD_TURN_OFF)["text"] == "Turn Off")
+        restored = self.wait_for_window(is_normal)
         self.assertEqual(("Turn Off", window["rect"]), (button(restored, CMD_TURN_OFF)["text"], restored["rect"]))
 
 

@@ -26,7 +26,19 @@ DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
 IDOK, IDYES, IDNO = 1, 6, 7
 CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT = 101, 102, 103
-REG_SZ = 1
+REG_SZ, REG_BINARY, REG_DWORD = 1, 3, 4
+
+# Dimlux's own: settings, texts, timing and exit codes.
+SETTINGS_KEY = "Software\\Dimlux"
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+VALUE_NAMES = ("Top", "Left", "Bottom", "Right", "Startup")
+TWIPS = 15  # per pixel at the 96 dpi of a fresh prefix
+TICK_WAIT = 1.5  # s: long enough for one tick of the position keeper
+EXIT_FATAL = 3
+FIRST_RUN_TEXT = ("You have launched this application for the first time!\r\n"
+                  "Would you like to read the Readme file?")
+SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
+WAKE_UP_CONTENT = b"Get up :)\r\n"
 
 ROOT = Path(os.environ.get("DIMLUX_E2E_ROOT", Path(__file__).resolve().parents[2] / "build/win64/e2e"))
 DIMLUX_EXE = DRIVER_EXE = None
@@ -40,6 +52,25 @@ def take_exe_args():
         sys.exit(f"usage: {sys.argv[0]} Dimlux.exe dimlux_driver.exe [unittest args]")
     DIMLUX_EXE, DRIVER_EXE = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
     del sys.argv[1:3]
+
+
+def twips(pixels):
+    """Pixels as the settings text Dimlux stores for them."""
+    return str(pixels * TWIPS)
+
+
+def sz(text, nul=True):
+    """A REG_SZ value as Windows stores it: UTF-16, with or without a terminating NUL."""
+    return REG_SZ, (text + ("\0" if nul else "")).encode("utf-16-le")
+
+
+def text_of(value):
+    """The text a (type, bytes) REG_SZ value holds, without the NUL Windows may store after it; None
+    for any other type."""
+    if value is None or value[0] != REG_SZ:
+        return None
+    text = value[1].decode("utf-16-le")
+    return text[:-1] if text.endswith("\0") else text
 
 
 def wait_until(check, timeout, step=0.1):
@@ -196,12 +227,13 @@ class Prefix:
         self.processes.append(process)
         return process
 
-    def driver(self, *args, timeout=60):
-        """Runs dimlux_driver.exe with the given command and returns its JSON answer. Under load a Wine
-        process now and then dies while starting, before it has done anything: such a run is tried again."""
+    def driver(self, *args, out_name=None, timeout=60):
+        """Runs dimlux_driver.exe with the given command and returns its JSON answer; a call from another
+        thread passes an `out_name` of its own. Under load a Wine process now and then dies while starting,
+        before it has done anything: such a run is tried again."""
         for attempt in range(3):
             self.driver_runs += 1
-            out = self.folder / f"driver{self.driver_runs}.json"
+            out = self.folder / (out_name or f"driver{self.driver_runs}.json")
             result = subprocess.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], env=self.env(),
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL, timeout=timeout)
@@ -254,13 +286,19 @@ class Prefix:
         result = self.driver("answer", title, button, wait_ms)
         return result["box"] if result["ok"] else None
 
-    def setting(self, name, subkey="Software\\Dimlux"):
-        """(type, stored bytes) of a value; text values are decoded from UTF-16, None if absent."""
-        result = self.driver("regget", subkey, name)
+    def set_values(self, values, subkey=SETTINGS_KEY):
+        """Stores exactly these values ({name: (type, bytes)}; None deletes one) in an HKCU key."""
+        args = []
+        for name, value in values.items():
+            args += [name, "-", "-"] if value is None else [name, value[0], value[1].hex() or "-"]
+        result = self.driver("regset", subkey, *args)
         if not result["ok"]:
-            return None
-        data = bytes.fromhex(result["hex"])
-        return result["type"], data.decode("utf-16-le") if result["type"] == REG_SZ else data
+            raise RuntimeError(f"regset failed: {result}")
+
+    def values(self, subkey=SETTINGS_KEY, out_name=None):
+        """{name: (type, stored bytes)} of every value of an HKCU key; text is UTF-16 as Windows keeps it."""
+        values = self.driver("regdump", subkey, out_name=out_name)["values"]
+        return {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
 
     def screenshot(self, name, window=None, margin=20):
         """Saves the screen, or the part around `window` (as the driver describes it), in the test's folder."""
@@ -326,19 +364,23 @@ class DimluxTestCase(unittest.TestCase):
         self.prefix.screenshot("widget", window)
         return process, box, window
 
-    def store_settings(self, **values):
-        """Writes settings values (REG_SZ) before Dimlux starts."""
-        for name, text in values.items():
-            self.assertEqual(0, self.prefix.reg("add", "HKCU\\Software\\Dimlux", "/v", name, "/t", "REG_SZ",
-                                                "/d", text, "/f"))
+    def store_settings(self, **texts):
+        """Stores settings values as text (REG_SZ) before Dimlux starts."""
+        self.prefix.set_values({name: sz(text) for name, text in texts.items()})
+
+    def stored_text(self, name, subkey=SETTINGS_KEY):
+        """The text of a value, which must be REG_SZ, without a NUL Windows itself appends; None if absent."""
+        value = self.prefix.values(subkey).get(name)
+        if value is None:
+            return None
+        self.assertEqual(REG_SZ, value[0], name)
+        return text_of(value)
 
     def setting_text(self, name):
-        """A settings value's text; it must be REG_SZ. A NUL that Windows itself appends is not part of it."""
-        value = self.prefix.setting(name)
-        self.assertIsNotNone(value, f"value {name} is missing")
-        value_type, text = value
-        self.assertEqual(REG_SZ, value_type, name)
-        return text[:-1] if text.endswith("\0") else text
+        """The text of a settings value, which must be there."""
+        text = self.stored_text(name)
+        self.assertIsNotNone(text, f"value {name} is missing")
+        return text
 
     def wait_for_exit(self, process, timeout=20):
         try:
@@ -366,8 +408,8 @@ class DimluxTestCase(unittest.TestCase):
     def blank(self, window):
         """Turns the display off with a real click on the big button; returns the blanked window."""
         self.click_button(window, CMD_TURN_OFF)
-        blanked = self.wait_for_window(lambda w: button(w, CMD_TURN_OFF)["text"] == "Turn On")
-        self.assertEqual("Turn On", button(blanked, CMD_TURN_OFF)["text"])
+        blanked = self.wait_for_window(is_turned_off)
+        self.assertTrue(is_turned_off(blanked))
         return blanked
 
     def wait_for_window(self, check, timeout=5):

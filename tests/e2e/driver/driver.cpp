@@ -4,10 +4,8 @@
 //   dimlux_driver OUT window [WAIT_MS]           all "DimluxMain" windows; waits for a visible one
 //   dimlux_driver OUT boxes                      all message boxes
 //   dimlux_driver OUT answer TITLE ID [WAIT_MS]  posts BM_CLICK to button ID of the box titled TITLE
-//   dimlux_driver OUT regget SUBKEY VALUE        type and raw stored bytes (UTF-16 for text) of an HKCU value
 //   dimlux_driver OUT move X Y [W H]             moves (and sizes) the main window, outer rectangle
 //   dimlux_driver OUT close                      posts WM_CLOSE to the main window
-//   dimlux_driver OUT waitgone [WAIT_MS]         waits until no "DimluxMain" window is left
 //   dimlux_driver OUT attrib PATH readonly|normal  sets a file's attributes
 //   dimlux_driver OUT regset SUBKEY [NAME TYPE HEX]...  stores exactly these bytes (TYPE - deletes the value)
 //   dimlux_driver OUT regdump SUBKEY             type and raw bytes of every value of an HKCU key
@@ -230,20 +228,6 @@ std::string Hex(const std::vector<BYTE>& bytes) {
   return out;
 }
 
-std::string CmdRegGet(int argc, wchar_t** argv) {
-  if (argc < 5) return "{\"ok\":false,\"error\":\"usage\"}";
-  HKEY key = nullptr;
-  LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
-  if (opened != ERROR_SUCCESS) return "{\"ok\":false,\"key\":false,\"error\":" + Num(opened) + "}";
-  DWORD type = 0, size = 0;
-  LONG result = RegQueryValueExW(key, argv[4], nullptr, &type, nullptr, &size);
-  std::vector<BYTE> data(size);
-  if (result == ERROR_SUCCESS) result = RegQueryValueExW(key, argv[4], nullptr, &type, data.data(), &size);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return "{\"ok\":false,\"key\":true,\"error\":" + Num(result) + "}";
-  return "{\"ok\":true,\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}";
-}
-
 std::string CmdMove(int argc, wchar_t** argv) {
   HWND hwnd = VisibleMainWindow();
   if (!hwnd || argc < 5) return "{\"ok\":false}";
@@ -257,11 +241,6 @@ std::string CmdMove(int argc, wchar_t** argv) {
 std::string CmdClose() {
   HWND hwnd = VisibleMainWindow();
   return "{\"ok\":" + Bool(hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0)) + "}";
-}
-
-std::string CmdWaitGone(int argc, wchar_t** argv) {
-  bool gone = WaitFor(WaitArg(argc, argv, 3, 0), [] { return TopLevelWindows(kMainClass).empty(); });
-  return "{\"ok\":" + Bool(gone) + "}";
 }
 
 std::string CmdAttrib(int argc, wchar_t** argv) {
@@ -473,10 +452,8 @@ std::string Run(int argc, wchar_t** argv) {
   if (command == L"window") return CmdWindow(argc, argv);
   if (command == L"boxes") return "{\"ok\":true,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
   if (command == L"answer") return CmdAnswer(argc, argv);
-  if (command == L"regget") return CmdRegGet(argc, argv);
   if (command == L"move") return CmdMove(argc, argv);
   if (command == L"close") return CmdClose();
-  if (command == L"waitgone") return CmdWaitGone(argc, argv);
   if (command == L"attrib") return CmdAttrib(argc, argv);
   if (command == L"regset") return CmdRegSet(argc, argv);
   if (command == L"regdump") return CmdRegDump(argc, argv);
