@@ -52,6 +52,16 @@ def take_exe_args():
         sys.exit(f"usage: {sys.argv[0]} Dimlux.exe dimlux_driver.exe [unittest args]")
     DIMLUX_EXE, DRIVER_EXE = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
     del sys.argv[1:3]
+    if not DIMLUX_EXE.is_file():
+        sys.exit(f"{DIMLUX_EXE} does not exist: build it first (cmake --build --preset win32)")
+
+
+def pe_machine(path):
+    """The machine a Windows executable is built for: "i386", "amd64" or the raw field in hex."""
+    data = Path(path).read_bytes()
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    machine = int.from_bytes(data[header + 4:header + 6], "little")
+    return {0x14C: "i386", 0x8664: "amd64"}.get(machine, hex(machine))
 
 
 def twips(pixels):
@@ -335,6 +345,7 @@ def main():
     """Runs the test cases of the calling file on one Xvfb display shared by all of them."""
     global DISPLAY
     take_exe_args()
+    print(f"e2e: running {DIMLUX_EXE} ({pe_machine(DIMLUX_EXE)})", flush=True)
     DISPLAY = Display()
     try:
         result = unittest.main(exit=False, verbosity=2).result
