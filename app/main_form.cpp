@@ -39,6 +39,15 @@ std::int32_t RoundToLong(double value) {
   return static_cast<std::int32_t>(rounded);
 }
 
+// Whether a window value is the one a field holds. Where twips per pixel is not whole (168 dpi: 8.57) a
+// window value is rarely a whole number of twips; the field holds it rounded down when it was read at
+// start, or to nearest when it was stored. Either counts as unchanged, or the geometry would be written
+// every second while nothing moves. A real move is at least a pixel, several twips, so none is missed.
+bool SameTwips(float value, std::int32_t field) {
+  const double twips = value;
+  return std::floor(twips) == field || RoundToLong(twips) == field;
+}
+
 }  // namespace
 
 // --- Layout operations shared by the handlers ---
@@ -225,8 +234,8 @@ void Main::StoreGeometryIfChanged() {
   const float left = platform_.Left();
   const float height = platform_.Height();
   const float width = platform_.Width();
-  if (static_cast<double>(top) == lngTop && static_cast<double>(left) == lngLeft &&
-      static_cast<double>(height) == lngBottom && static_cast<double>(width) == lngRight) {
+  if (SameTwips(top, lngTop) && SameTwips(left, lngLeft) && SameTwips(height, lngBottom) &&
+      SameTwips(width, lngRight)) {
     return;
   }
   const HKey hKey = OpenSettingsKey(platform_);

@@ -2,8 +2,9 @@
 
 A test file creates one Display (one Xvfb) and, per test case, one Prefix: a copy of a template Wine
 prefix made once per build folder, with Dimlux.exe installed into a program folder whose name has a
-space in it. The driver (dimlux_driver.exe) reports windows, message boxes and registry values as JSON;
-xdotool gives real mouse and keyboard input.
+space in it. The driver (dimlux_driver.exe, 64-bit, native) reports windows, message boxes and registry
+values as JSON; xdotool gives real mouse and keyboard input. The exe under test is normally the 32-bit
+product, which Wine runs through qemu-i386 here.
 
 Run a test file as: python3 test_x.py PATH/TO/Dimlux.exe PATH/TO/dimlux_driver.exe [unittest args]
 """
@@ -21,7 +22,7 @@ from pathlib import Path
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
-MAIN_CLASS_WAIT_MS = 20000
+WAIT_MS = 20000
 DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
 IDOK, IDYES, IDNO = 1, 6, 7
@@ -65,7 +66,7 @@ def pe_machine(path):
 
 
 def twips(pixels):
-    """Pixels as the settings text Dimlux stores for them."""
+    """Pixels as the settings text Dimlux stores for them at 96 dpi."""
     return str(pixels * TWIPS)
 
 
@@ -75,8 +76,8 @@ def sz(text, nul=True):
 
 
 def text_of(value):
-    """The text a (type, bytes) REG_SZ value holds, without the NUL Windows may store after it; None
-    for any other type."""
+    """The text of a (type, bytes) REG_SZ value, without the NUL Windows may store after it; None for
+    any other type."""
     if value is None or value[0] != REG_SZ:
         return None
     text = value[1].decode("utf-16-le")
@@ -94,10 +95,8 @@ def wait_until(check, timeout, step=0.1):
 
 
 class Display:
-    """An Xvfb server on a free display number; only the process started here is stopped.
-
-    Servers started with -displayfd all begin at :0, and two of them trying one number at the same moment can
-    cut each other's clients off, so a random number well above the usual ones is taken instead."""
+    """An Xvfb server on a free display number; only the process started here is stopped. A random
+    number well above the usual ones, since two servers trying one number at once cut each other off."""
 
     def __init__(self):
         self.last_press = None, 0.0
@@ -108,7 +107,6 @@ class Display:
         raise RuntimeError("Xvfb did not start")
 
     def start(self, number):
-        """Starts Xvfb on `number`; true once it listens, false (and nothing left running) if not."""
         self.process = subprocess.Popen(
             ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -121,30 +119,21 @@ class Display:
     def stop(self):
         if self.process.poll() is None:
             self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            self.process.wait(10)
 
     def xdotool(self, *args):
-        subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": self.name}, check=True,
-                       timeout=20)
-
-    def pointer(self):
-        out = subprocess.run(["xdotool", "getmouselocation", "--shell"], env={**os.environ, "DISPLAY": self.name},
-                             check=True, timeout=20, capture_output=True, text=True).stdout
-        values = dict(line.split("=", 1) for line in out.split())
-        return int(values["X"]), int(values["Y"])
+        return subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": self.name}, check=True,
+                              timeout=20, capture_output=True, text=True).stdout
 
     def move_pointer(self, x, y):
         """Moves the pointer and waits until it is there (xdotool's --sync would hang if it already is)."""
-        if self.pointer() != (x, y):
+        where = dict(line.split("=", 1) for line in self.xdotool("getmouselocation", "--shell").split())
+        if (int(where["X"]), int(where["Y"])) != (x, y):
             self.xdotool("mousemove", "--sync", x, y)
 
     def press(self, x, y, *actions):
-        """Moves the pointer to (x, y) and runs xdotool button actions there. A press soon after another at
-        the same place would make a double click, which buttons and caption bars take differently."""
+        """Runs xdotool button actions at (x, y), never so soon after another press there that the two
+        would make a double click."""
         self.move_pointer(x, y)
         place, at = self.last_press
         if place == (x, y):
@@ -152,8 +141,8 @@ class Display:
         self.xdotool(*actions)
         self.last_press = (x, y), time.monotonic()
 
-    def click(self, x, y, button=1):
-        self.press(x, y, "click", button)
+    def click(self, x, y):
+        self.press(x, y, "click", 1)
 
     def key(self, *keys):
         for key in keys:
@@ -199,36 +188,26 @@ class Prefix:
         self.driver_runs = 0
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
-        template = ensure_template(display)
-        subprocess.run(["cp", "-a", str(template), str(self.path)], check=True)
+        subprocess.run(["cp", "-a", str(ensure_template(display)), str(self.path)], check=True)
         self.install_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(DIMLUX_EXE, self.install_dir / "Dimlux.exe")
         self.driver_exe = shutil.copy(DRIVER_EXE, self.folder / "dimlux_driver.exe")
 
-    # --- Paths ---
-
-    @property
-    def install_dir(self):
-        return self.path / "drive_c" / self.program_dir
-
-    @property
-    def exe_win_path(self):
-        return self.program_win_path("Dimlux.exe")
-
+    install_dir = property(lambda self: self.path / "drive_c" / self.program_dir)
+    exe_win_path = property(lambda self: self.program_win_path("Dimlux.exe"))
     def program_win_path(self, name):
-        return "C:\\" + self.program_dir.replace("/", "\\") + "\\" + name
+        return "C:\\" + str(Path(self.program_dir) / name).replace("/", "\\")
 
     def program_file(self, name):
         return self.install_dir / name
-
-    # --- Processes ---
 
     def env(self, debug="-all"):
         return {**os.environ, "WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug,
                 "DISPLAY": self.display.name, "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
 
     def start_dimlux(self, debug="-all"):
-        """Starts Dimlux.exe from its program folder; its stderr (Wine's debug output) goes to dimluxN.log."""
+        """Starts Dimlux.exe from its program folder; its stderr (Wine's debug output) goes to dimluxN.log.
+        The process's exit code is Dimlux's, though a 32-bit Dimlux runs in a process of its own."""
         log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen([WINE, self.exe_win_path], env=self.env(debug), cwd=self.install_dir,
@@ -236,6 +215,19 @@ class Prefix:
         process.log_path = log_path
         self.processes.append(process)
         return process
+
+    def linux_pids(self, name="Dimlux.exe"):
+        """Linux pids of the processes of this prefix whose command line names `name`."""
+        pids = []
+        for proc in Path("/proc").iterdir():
+            try:
+                named = name.encode() in (proc / "cmdline").read_bytes()
+                ours = f"WINEPREFIX={self.path}\0".encode() in (proc / "environ").read_bytes()
+            except (OSError, ValueError):
+                continue
+            if named and ours and proc.name.isdigit():
+                pids.append(int(proc.name))
+        return pids
 
     def driver(self, *args, out_name=None, timeout=60):
         """Runs dimlux_driver.exe with the given command and returns its JSON answer; a call from another
@@ -254,18 +246,9 @@ class Prefix:
             print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
         raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
 
-    def wine_command(self, *args, timeout=60):
-        """Runs a Wine command-line tool (reg, attrib, ...) and returns its exit code."""
-        return subprocess.run([WINE, *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
-
-    def reg(self, *args):
-        return self.wine_command("reg", *args)
-
     def stop(self):
         """Ends everything running in this prefix and removes it; logs and screenshots stay."""
-        subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=30)
+        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=30)
         for process in self.processes:
             try:
                 process.wait(10)
@@ -276,25 +259,23 @@ class Prefix:
         shutil.rmtree(self.path, ignore_errors=True)
         Path(self.driver_exe).unlink(missing_ok=True)
 
-    # --- Dimlux's own things ---
-
-    def main_window(self, wait_ms=MAIN_CLASS_WAIT_MS):
+    def main_window(self, wait_ms=WAIT_MS):
         """The visible main window as the driver describes it, or None. Start-up shows the window before it
         lays out the buttons and sets the "+"/"-" caption, so a window still without it is asked again."""
         settle_until = time.monotonic() + wait_ms / 1000 + 5
-        window = self.visible_window(wait_ms)
-        while window and not button(window, CMD_SETTINGS)["text"] and time.monotonic() < settle_until:
-            window = self.visible_window(0)
-        return window
+        while True:
+            windows = [w for w in self.driver("window", wait_ms)["windows"] if w["visible"]]
+            window, wait_ms = (windows[0] if windows else None), 0
+            if not window or button(window, CMD_SETTINGS)["text"] or time.monotonic() > settle_until:
+                return window
 
-    def visible_window(self, wait_ms):
-        windows = [w for w in self.driver("window", wait_ms)["windows"] if w["visible"]]
-        return windows[0] if windows else None
-
-    def answer(self, title, button, wait_ms=MAIN_CLASS_WAIT_MS):
+    def answer(self, title, button_id, wait_ms=WAIT_MS):
         """Answers the message box titled `title`; returns its description, or None if none came."""
-        result = self.driver("answer", title, button, wait_ms)
+        result = self.driver("answer", title, button_id, wait_ms)
         return result["box"] if result["ok"] else None
+
+    def boxes(self):
+        return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
 
     def set_values(self, values, subkey=SETTINGS_KEY):
         """Stores exactly these values ({name: (type, bytes)}; None deletes one) in an HKCU key."""
@@ -305,19 +286,23 @@ class Prefix:
         if not result["ok"]:
             raise RuntimeError(f"regset failed: {result}")
 
+    def set_dpi(self, dpi):
+        """The logical dpi Wine hands every program started afterwards."""
+        self.set_values({"LogPixels": (REG_DWORD, dpi.to_bytes(4, "little"))}, "Control Panel\\Desktop")
+
     def values(self, subkey=SETTINGS_KEY, out_name=None):
         """{name: (type, stored bytes)} of every value of an HKCU key; text is UTF-16 as Windows keeps it."""
         values = self.driver("regdump", subkey, out_name=out_name)["values"]
         return {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
 
+    def texts(self, subkey=SETTINGS_KEY):
+        """{name: text} of the REG_SZ values of an HKCU key (None for a value of another type)."""
+        return {name: text_of(value) for name, value in self.values(subkey).items()}
+
     def screenshot(self, name, window=None, margin=20):
         """Saves the screen, or the part around `window` (as the driver describes it), in the test's folder."""
-        rect = None
-        if window:
-            x, y, w, h = window["rect"]
-            left, top = max(x - margin, 0), max(y - margin, 0)
-            right, bottom = min(x + w + margin, SCREEN[0]), min(y + h + margin, SCREEN[1])
-            rect = [left, top, right - left, bottom - top] if right > left and bottom > top else None
+        x, y, w, h = window["rect"] if window else (0, 0, *SCREEN)
+        rect = [max(x - margin, 0), max(y - margin, 0), w + 2 * margin, h + 2 * margin] if window else None
         self.display.screenshot(self.folder / f"{name}.png", rect)
 
 
@@ -357,17 +342,15 @@ def main():
 class DimluxTestCase(unittest.TestCase):
     """Each test case gets a fresh prefix in ROOT/<file>/<case>, removed afterwards (logs and pictures stay)."""
 
-    program_dir = "Program Files/Dimlux Test"
-
     def setUp(self):
         self.display = DISPLAY
         file_name = Path(sys.modules[type(self).__module__].__file__).stem
-        self.prefix = Prefix(DISPLAY, f"{file_name}/{self._testMethodName}", self.program_dir)
+        self.prefix = Prefix(DISPLAY, f"{file_name}/{self._testMethodName}")
         self.addCleanup(self.prefix.stop)
 
-    def start_first_run(self):
+    def start_first_run(self, debug="-all"):
         """Starts Dimlux in an empty prefix, answers the first-run question No; returns (process, box, window)."""
-        process = self.prefix.start_dimlux()
+        process = self.prefix.start_dimlux(debug)
         box = self.prefix.answer("Dimlux", IDNO)
         self.assertIsNotNone(box, f"no first-run box; Dimlux's exit code: {process.poll()}")
         window = self.prefix.main_window()
@@ -376,22 +359,7 @@ class DimluxTestCase(unittest.TestCase):
         return process, box, window
 
     def store_settings(self, **texts):
-        """Stores settings values as text (REG_SZ) before Dimlux starts."""
         self.prefix.set_values({name: sz(text) for name, text in texts.items()})
-
-    def stored_text(self, name, subkey=SETTINGS_KEY):
-        """The text of a value, which must be REG_SZ, without a NUL Windows itself appends; None if absent."""
-        value = self.prefix.values(subkey).get(name)
-        if value is None:
-            return None
-        self.assertEqual(REG_SZ, value[0], name)
-        return text_of(value)
-
-    def setting_text(self, name):
-        """The text of a settings value, which must be there."""
-        text = self.stored_text(name)
-        self.assertIsNotNone(text, f"value {name} is missing")
-        return text
 
     def wait_for_exit(self, process, timeout=20):
         try:
@@ -399,11 +367,10 @@ class DimluxTestCase(unittest.TestCase):
         except subprocess.TimeoutExpired:
             self.fail(f"Dimlux did not end within {timeout} s")
 
-    def restart(self, process):
-        """Closes the running Dimlux, checks that it ends normally and starts it again in the same prefix."""
+    def close(self, process):
+        """Closes the running Dimlux with its close box's message and checks that it ends normally."""
         self.assertTrue(self.prefix.driver("close")["ok"])
         self.assertEqual(0, self.wait_for_exit(process))
-        return self.prefix.start_dimlux()
 
     def click_button(self, window, control_id):
         """A real mouse click in the middle of a button of `window`."""
@@ -425,15 +392,14 @@ class DimluxTestCase(unittest.TestCase):
 
     def wait_for_window(self, check, timeout=5):
         """Polls the visible main window until check(window) holds; returns the last window seen."""
-        window = None
+        seen = [None]
 
         def fresh():
-            nonlocal window
-            window = self.prefix.main_window(0)
-            return window is not None and check(window)
+            seen[0] = self.prefix.main_window(0)
+            return seen[0] is not None and check(seen[0])
 
         wait_until(fresh, timeout, step=0)
-        return window
+        return seen[0]
 
 
 def button(window, control_id):

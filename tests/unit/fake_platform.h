@@ -1,12 +1,14 @@
 // A stand-in for Windows that behaves like it where the logic can tell: a registry of keys and typed
-// values holding exact bytes, counted key handles, a window of whole pixels inside a tool-window frame,
-// scripted message boxes, files with attributes. Calls that reach Windows are recorded in order.
+// values holding exact bytes (no NUL added), counted key handles, Windows' error codes, a window of whole
+// pixels inside a tool-window frame, scripted message boxes, files with attributes. Calls that reach
+// Windows are recorded in order, with their arguments.
 #pragma once
 
+#include <cmath>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,151 +17,211 @@
 
 namespace dimlux::test {
 
-struct CaseLess {
-  bool operator()(const std::string& a, const std::string& b) const;
-};
-
-struct RegValue {
-  Dword type;
-  std::string bytes;
-};
-
 struct Box {
   std::string text, title;
   Dword style;
   bool operator==(const Box&) const = default;
 };
-std::ostream& operator<<(std::ostream& out, const Box& box);
 
-constexpr Dword kFileReadOnly = 0x1;
-constexpr Dword kFileHidden = 0x2;
-constexpr Dword kFileSystem = 0x4;
-constexpr Dword kFileArchive = 0x20;
-
+constexpr Dword kFileReadOnly = 0x1, kFileHidden = 0x2, kFileSystem = 0x4, kFileArchive = 0x20;
 constexpr Hwnd kFakeHwnd = 0x1A2B;
+constexpr Long kErrorInvalidParameter = 87;
+
+inline std::string OrNull(const char* s) { return s ? s : "(null)"; }
 
 class FakePlatform final : public Platform {
  public:
-  FakePlatform();
-
-  // --- Set-up and inspection for tests ---
-  void AddKey(const std::string& path) { keys_[path]; }
-  bool HasKey(const std::string& path) const { return keys_.count(path) != 0; }
-  void PutValue(const std::string& path, const std::string& name, const std::string& bytes, Dword type = kRegSz);
-  std::optional<RegValue> GetValue(const std::string& path, const std::string& name) const;
-  std::optional<std::string> KeyClass(const std::string& path) const;
-  int OpenHandles() const { return static_cast<int>(handles_.size()); }
-  std::set<std::string, CaseLess> unopenableKeys, uncreatableKeys, failingValueWrites;
-
-  const std::vector<std::string>& Calls() const { return calls_; }
-  std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
-  void ClearCalls() { calls_.clear(); }
-
-  std::deque<int> answers;  // next message-box answers; when empty: No for Yes/No boxes, otherwise OK
-  std::vector<Box> boxes;
-
+  struct Value {
+    Dword type;
+    std::string bytes;
+  };
   struct File {
     std::string bytes;
     Dword attributes;
   };
-  std::map<std::string, File, CaseLess> files;
-  bool cannotCreateFiles = false;
-  bool cannotCreateWindow = false;
-
-  // Window in pixels: outer rectangle, and the client area inside the fixed frame.
-  int leftPx = 0, topPx = 0, widthPx = 0, heightPx = 0;
-  static constexpr int kFrameSide = 3, kFrameTop = 20, kFrameBottom = 3;
   struct Button {
     int left, top, width, height;
     std::string caption;
   };
-  Button& button(Control control) { return buttons_.at(control); }
-  bool visible = false;
-  bool formRun = false;
+  static constexpr int kFrameSide = 3, kFrameTop = 20, kFrameBottom = 3;
+
+  // --- Set-up and inspection ---
+  std::map<std::string, std::map<std::string, Value>> keys{{"Software\\Microsoft\\Windows\\CurrentVersion\\Run", {}}};
+  std::set<std::string> unopenableKeys, uncreatableKeys, failingValueWrites;
+  std::map<HKey, std::string> handles;
+  std::vector<std::string> calls;
+  std::deque<int> answers;  // next message-box answers; when none are left: No for Yes/No boxes, else OK
+  std::vector<Box> boxes;
+  std::map<std::string, File> files;
+  bool cannotCreateFiles = false, cannotCreateWindow = false, formRun = false;
+  int leftPx = 0, topPx = 0, widthPx = 0, heightPx = 0;  // outer rectangle
+  std::map<Control, Button> buttons;
   std::optional<Control> focus;
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
-
   float tppX = 15, tppY = 15;
   int screenX = 1024, screenY = 768;
   bool prevInstance = false;
-  std::string programFolder = "C:\\Program Files\\Dimlux";
-  std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";
-  std::string decimalSeparator = ".";
+  std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe", decimalSeparator = ".";
   std::optional<int> exitCode;
 
-  // --- Platform ---
-  Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) override;
-  Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword Reserved, const char* lpClass, Dword dwOptions,
-                       Dword samDesired, const void* lpSecurityAttributes, HKey* phkResult,
-                       Dword* lpdwDisposition) override;
-  Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword* lpReserved, Dword* lpType, unsigned char* lpData,
-                        Dword* lpcbData) override;
-  Long RegSetValueExA(HKey hKey, const char* lpValueName, Dword Reserved, Dword dwType, const unsigned char* lpData,
-                      Dword cbData) override;
-  Long RegDeleteValueA(HKey hKey, const char* lpValueName) override;
-  Long RegCloseKey(HKey hKey) override;
+  std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
+    std::vector<std::string> matching;
+    for (const auto& call : calls) {
+      if (call.starts_with(prefix)) matching.push_back(call);
+    }
+    return matching;
+  }
 
-  bool CreateForm(const FormDesign& design, FormEvents& events) override;
-  int RunForm(Control focus) override;
+  // --- Registry ---
+  Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) override {
+    calls.push_back("RegOpenKeyExA " + std::string(lpSubKey));
+    *phkResult = 0;
+    if (hKey != kHkeyCurrentUser) return kErrorInvalidHandle;
+    if (ulOptions != 0 || samDesired != kKeyAllAccess) return kErrorInvalidParameter;
+    if (!keys.count(lpSubKey)) return kErrorFileNotFound;
+    if (unopenableKeys.count(lpSubKey)) return kErrorAccessDenied;
+    return *phkResult = NewHandle(lpSubKey), kErrorSuccess;
+  }
+  Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword, const char* lpClass, Dword, Dword, const void*,
+                       HKey* phkResult, Dword* lpdwDisposition) override {
+    calls.push_back("RegCreateKeyExA " + std::string(lpSubKey) + " " + OrNull(lpClass));
+    *phkResult = 0;
+    if (hKey != kHkeyCurrentUser) return kErrorInvalidHandle;
+    if (uncreatableKeys.count(lpSubKey)) return kErrorAccessDenied;
+    if (lpdwDisposition) *lpdwDisposition = keys.count(lpSubKey) ? 2 : 1;
+    keys[lpSubKey];
+    return *phkResult = NewHandle(lpSubKey), kErrorSuccess;
+  }
+  Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword*, Dword* lpType, unsigned char* lpData,
+                        Dword* lpcbData) override {
+    calls.push_back("RegQueryValueExA " + std::string(lpValueName));
+    auto* values = ValuesOf(hKey);
+    if (!values) return kErrorInvalidHandle;
+    auto value = values->find(lpValueName);
+    if (value == values->end()) return kErrorFileNotFound;
+    const auto size = static_cast<Dword>(value->second.bytes.size());
+    if (lpData && lpcbData && *lpcbData < size) return *lpcbData = size, kErrorMoreData;
+    if (lpData) std::memcpy(lpData, value->second.bytes.data(), size);
+    if (lpType) *lpType = value->second.type;
+    if (lpcbData) *lpcbData = size;
+    return kErrorSuccess;
+  }
+  Long RegSetValueExA(HKey hKey, const char* lpValueName, Dword, Dword dwType, const unsigned char* lpData,
+                      Dword cbData) override {
+    const std::string bytes(reinterpret_cast<const char*>(lpData), cbData);
+    calls.push_back("RegSetValueExA " + std::string(lpValueName) + " " + bytes);
+    auto* values = ValuesOf(hKey);
+    if (!values) return kErrorInvalidHandle;
+    if (failingValueWrites.count(lpValueName)) return kErrorAccessDenied;
+    return (*values)[lpValueName] = {dwType, bytes}, kErrorSuccess;
+  }
+  Long RegDeleteValueA(HKey hKey, const char* lpValueName) override {
+    calls.push_back("RegDeleteValueA " + std::string(lpValueName));
+    auto* values = ValuesOf(hKey);
+    if (!values) return kErrorInvalidHandle;
+    return values->erase(lpValueName) ? kErrorSuccess : kErrorFileNotFound;
+  }
+  Long RegCloseKey(HKey hKey) override {
+    calls.push_back("RegCloseKey");
+    return handles.erase(hKey) ? kErrorSuccess : kErrorInvalidHandle;
+  }
 
+  // --- Window ---
+  bool CreateForm(const FormDesign& design, FormEvents&) override {
+    if (cannotCreateWindow) return false;
+    leftPx = PixelsX(design.clientLeft) - kFrameSide;
+    topPx = PixelsY(design.clientTop) - kFrameTop;
+    widthPx = PixelsX(design.clientWidth) + 2 * kFrameSide;
+    heightPx = PixelsY(design.clientHeight) + kFrameTop + kFrameBottom;
+    for (const ButtonDesign& b : design.buttons) {
+      buttons[b.control] = {PixelsX(b.left), PixelsY(b.top), PixelsX(b.width), PixelsY(b.height), b.caption};
+    }
+    return true;
+  }
+  int RunForm(Control focusControl) override { return formRun = true, focus = focusControl, 0; }
   float Top() override { return static_cast<float>(topPx) * tppY; }
   float Left() override { return static_cast<float>(leftPx) * tppX; }
   float Width() override { return static_cast<float>(widthPx) * tppX; }
   float Height() override { return static_cast<float>(heightPx) * tppY; }
-  void SetTop(float twips) override { topPx = ToPixels(twips, tppY); }
-  void SetLeft(float twips) override { leftPx = ToPixels(twips, tppX); }
-  void SetWidth(float twips) override { widthPx = ToPixels(twips, tppX); }
-  void SetHeight(float twips) override { heightPx = ToPixels(twips, tppY); }
+  void SetTop(float twips) override { topPx = PixelsY(twips); }
+  void SetLeft(float twips) override { leftPx = PixelsX(twips); }
+  void SetWidth(float twips) override { widthPx = PixelsX(twips); }
+  void SetHeight(float twips) override { heightPx = PixelsY(twips); }
   float ScaleWidth() override { return static_cast<float>(widthPx - 2 * kFrameSide) * tppX; }
   float ScaleHeight() override { return static_cast<float>(heightPx - kFrameTop - kFrameBottom) * tppY; }
   Hwnd hWnd() override { return kFakeHwnd; }
-
-  Text Caption(Control control) override { return Text(buttons_.at(control).caption); }
-  void SetCaption(Control control, std::string_view caption) override {
-    buttons_.at(control).caption = std::string(caption);
-  }
-  float ButtonWidth(Control control) override { return static_cast<float>(buttons_.at(control).width) * tppX; }
-  void SetButtonWidth(Control control, float twips) override { buttons_.at(control).width = ToPixels(twips, tppX); }
-  void SetButtonHeight(Control control, float twips) override { buttons_.at(control).height = ToPixels(twips, tppY); }
+  Text Caption(Control control) override { return Text(buttons.at(control).caption); }
+  void SetCaption(Control control, std::string_view caption) override { buttons.at(control).caption = caption; }
+  float ButtonWidth(Control control) override { return static_cast<float>(buttons.at(control).width) * tppX; }
+  void SetButtonWidth(Control control, float twips) override { buttons.at(control).width = PixelsX(twips); }
+  void SetButtonHeight(Control control, float twips) override { buttons.at(control).height = PixelsY(twips); }
   void SetFocus(Control control) override { focus = control; }
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
+  Long SetWindowPos(Hwnd hWnd, Hwnd after, int X, int Y, int cx, int cy, Dword uFlags) override {
+    calls.push_back("SetWindowPos " + std::to_string(hWnd) + " " + std::to_string(static_cast<std::intptr_t>(after)) +
+                    " " + std::to_string(X) + " " + std::to_string(Y) + " " + std::to_string(cx) + " " +
+                    std::to_string(cy) + " " + std::to_string(uFlags));
+    if (!(uFlags & kSwpNoMove)) leftPx = X, topPx = Y;
+    if (!(uFlags & kSwpNoSize)) widthPx = cx, heightPx = cy;
+    return 1;
+  }
+  std::intptr_t SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    calls.push_back("SendMessageA " + std::to_string(hWnd) + " " + std::to_string(Msg) + " " + std::to_string(wParam) +
+                    " " + std::to_string(lParam));
+    return 0;
+  }
+  int MsgBox(std::string_view text, std::string_view title, Dword style) override {
+    calls.push_back("MsgBox " + std::string(title));
+    boxes.push_back({std::string(text), std::string(title), style});
+    const int answer = answers.empty() ? ((style & 0xF) == kMbYesNo ? kIdNo : kIdOk) : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return answer;
+  }
+  std::intptr_t ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, const char* parameters,
+                              const char* directory, int show) override {
+    calls.push_back("ShellExecuteA " + std::to_string(hwnd) + " " + OrNull(verb) + " " + OrNull(file) + " " +
+                    OrNull(parameters) + " " + OrNull(directory) + " " + std::to_string(show));
+    return 42;
+  }
 
-  Long SetWindowPos(Hwnd hWnd, Hwnd hWndInsertAfter, int X, int Y, int cx, int cy, Dword uFlags) override;
-  std::intptr_t SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) override;
-  int MsgBox(std::string_view text, std::string_view title, Dword style) override;
-  std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile, const char* lpParameters,
-                              const char* lpDirectory, int nShowCmd) override;
-
-  bool WriteNewFile(std::string_view path, std::string_view bytes) override;
-  bool NormalFileExists(std::string_view path) override;
-  bool DeleteFileA(std::string_view path) override;
+  // --- Files: CreateFile(CREATE_ALWAYS) replaces no read-only, hidden or system file ---
+  bool WriteNewFile(std::string_view path, std::string_view bytes) override {
+    auto existing = files.find(std::string(path));
+    if (cannotCreateFiles || (existing != files.end() && (existing->second.attributes & 0x7))) return false;
+    return files[std::string(path)] = {std::string(bytes), kFileArchive}, true;
+  }
+  bool NormalFileExists(std::string_view path) override {
+    auto file = files.find(std::string(path));
+    return file != files.end() && !(file->second.attributes & (kFileHidden | kFileSystem));
+  }
+  bool DeleteFileA(std::string_view path) override {
+    auto file = files.find(std::string(path));
+    if (file == files.end() || (file->second.attributes & kFileReadOnly)) return false;
+    return files.erase(file), true;
+  }
 
   int ScreenPixelsX() override { return screenX; }
   int ScreenPixelsY() override { return screenY; }
   float TwipsPerPixelX() override { return tppX; }
   float TwipsPerPixelY() override { return tppY; }
   bool PrevInstance() override { return prevInstance; }
-  Text ProgramFolder() override { return Text(programFolder); }
+  Text ProgramFolder() override { return Text(exePath.substr(0, exePath.rfind('\\'))); }
   Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
-  void EndProcess(int code) override;
+  void EndProcess(int code) override { calls.push_back("EndProcess " + std::to_string(code)), exitCode = code; }
 
  private:
-  struct Key {
-    std::string keyClass;
-    std::map<std::string, RegValue, CaseLess> values;
-  };
-  static int ToPixels(float twips, float tpp);
-  std::optional<std::string> PathOf(HKey hKey) const;  // HKCU is "", an open handle its key's path
-  Key* KeyOf(HKey hKey);
-  HKey NewHandle(const std::string& path);
-  void Record(std::string call) { calls_.push_back(std::move(call)); }
-
-  std::map<std::string, Key, CaseLess> keys_;
-  std::map<HKey, std::string> handles_;
-  HKey nextHandle_ = 0x100;
-  std::map<Control, Button> buttons_;
-  std::vector<std::string> calls_;
+  int PixelsX(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppX})); }
+  int PixelsY(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppY})); }
+  HKey NewHandle(const std::string& path) {
+    static HKey next = 0x100;
+    handles[next] = path;
+    return next++;
+  }
+  std::map<std::string, Value>* ValuesOf(HKey hKey) {
+    auto handle = handles.find(hKey);
+    return handle == handles.end() ? nullptr : &keys[handle->second];
+  }
 };
 
 }  // namespace dimlux::test

@@ -5,50 +5,41 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "app/design.h"
 #include "app/main_form.h"
+#include "app/start.h"
 #include "tests/unit/fake_platform.h"
 
 namespace dimlux::test {
 
+using ::testing::ElementsAre;
 constexpr const char* kSettingsKey = "Software\\Dimlux";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kWakeUpFile = "C:\\Program Files\\Dimlux\\getup.txt";
+constexpr const char* kHwnd = "6699";  // the fake window's handle, as the calls record it
 
 class MainTest : public ::testing::Test {
  protected:
-  void StoreSettings(const std::string& top, const std::string& left, const std::string& bottom,
-                     const std::string& right, const std::string& startup) {
-    fake.PutValue(kSettingsKey, "Top", top);
-    fake.PutValue(kSettingsKey, "Left", left);
-    fake.PutValue(kSettingsKey, "Bottom", bottom);
-    fake.PutValue(kSettingsKey, "Right", right);
-    fake.PutValue(kSettingsKey, "Startup", startup);
-  }
-
   void Load() {
     fake.CreateForm(kMainDesign, main);
     main.Form_Load();
   }
 
   // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client), then forgets what loading did.
-  void LoadStored(const std::string& startup = "0") {
-    StoreSettings("1500", "3000", "705", "1830", startup);
+  void LoadStored(const std::string& startup = "0", const std::string& top = "1500") {
+    fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}}, {"Left", {kRegSz, "3000"}}, {"Bottom", {kRegSz, "705"}},
+                               {"Right", {kRegSz, "1830"}}, {"Startup", {kRegSz, startup}}};
     Load();
-    fake.ClearCalls();
-    fake.boxes.clear();
+    fake.calls.clear();
   }
 
-  std::string Stored(const std::string& name, const std::string& key = kSettingsKey) const {
-    auto value = fake.GetValue(key, name);
-    return value ? value->bytes : "<absent>";
+  std::string Stored(const std::string& name, const std::string& key = kSettingsKey) {
+    auto value = fake.keys[key].find(name);
+    return value == fake.keys[key].end() ? "<absent>" : value->second.bytes;
   }
 
-  std::vector<std::string> RegistryCalls() const { return fake.CallsStartingWith("Reg"); }
-
-  void TearDown() override { EXPECT_EQ(fake.OpenHandles(), 0) << "a key handle was left open"; }
+  void TearDown() override { EXPECT_TRUE(fake.handles.empty()) << "a key handle was left open"; }
 
   FakePlatform fake;
   Main main{fake};

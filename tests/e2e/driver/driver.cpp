@@ -4,17 +4,13 @@
 //   dimlux_driver OUT window [WAIT_MS]           all "DimluxMain" windows; waits for a visible one
 //   dimlux_driver OUT boxes                      all message boxes
 //   dimlux_driver OUT answer TITLE ID [WAIT_MS]  posts BM_CLICK to button ID of the box titled TITLE
-//   dimlux_driver OUT move X Y [W H]             moves (and sizes) the main window, outer rectangle
+//   dimlux_driver OUT move X Y                   moves the main window's outer rectangle
 //   dimlux_driver OUT close                      posts WM_CLOSE to the main window
 //   dimlux_driver OUT attrib PATH readonly|normal  sets a file's attributes
 //   dimlux_driver OUT regset SUBKEY [NAME TYPE HEX]...  stores exactly these bytes (TYPE - deletes the value)
 //   dimlux_driver OUT regdump SUBKEY             type and raw bytes of every value of an HKCU key
-//   dimlux_driver OUT locale                     the user's decimal separator
-//   dimlux_driver OUT counts PID                 kernel handles, GDI objects and windows of a process
-//   dimlux_driver OUT selfcounts [N]             the same for itself, before and after making N of each
+//   dimlux_driver OUT counts PID                 GDI objects and windows of a process
 //   dimlux_driver OUT click HWND ID              posts BM_CLICK to control ID of window HWND
-//   dimlux_driver OUT hold PATH SHARE MS         opens (creates) a file with the share modes in SHARE
-//                                                (letters r, w, d, or "none"), reports, keeps it MS ms
 #include <windows.h>
 
 #include <cstdio>
@@ -149,8 +145,7 @@ std::string WindowJson(HWND hwnd) {
          ",\"client\":[" + Num(origin.x) + "," + Num(origin.y) + "," + Num(client.right) + "," +
          Num(client.bottom) + "],\"visible\":" + Bool(IsWindowVisible(hwnd)) +
          ",\"topmost\":" + Bool(exStyle & WS_EX_TOPMOST) + ",\"toolwindow\":" + Bool(exStyle & WS_EX_TOOLWINDOW) +
-         ",\"appwindow\":" + Bool(exStyle & WS_EX_APPWINDOW) + ",\"active\":" + Bool(gui.hwndActive == hwnd) +
-         ",\"foreground\":" + Bool(GetForegroundWindow() == hwnd) + ",\"focus\":" + Num(focusId) +
+         ",\"appwindow\":" + Bool(exStyle & WS_EX_APPWINDOW) + ",\"focus\":" + Num(focusId) +
          ",\"buttons\":" + ButtonsJson(hwnd) + "}";
 }
 
@@ -163,11 +158,9 @@ std::string BoxJson(HWND box) {
   }
   wchar_t text[2048] = {};
   GetDlgItemTextW(box, kBoxTextId, text, 2048);
-  HWND owner = GetWindow(box, GW_OWNER);
   return "{\"hwnd\":" + Num((long long)(INT_PTR)box) + ",\"pid\":" + Num(ProcessId(box)) +
          ",\"title\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) + ",\"buttons\":" + buttons +
-         "],\"visible\":" + Bool(IsWindowVisible(box)) + ",\"owner_class\":" +
-         Quote(owner ? ClassName(owner) : L"") + "}";
+         "],\"visible\":" + Bool(IsWindowVisible(box)) + "}";
 }
 
 std::string ListJson(const wchar_t* className, std::string (*describe)(HWND)) {
@@ -231,11 +224,8 @@ std::string Hex(const std::vector<BYTE>& bytes) {
 std::string CmdMove(int argc, wchar_t** argv) {
   HWND hwnd = VisibleMainWindow();
   if (!hwnd || argc < 5) return "{\"ok\":false}";
-  bool sized = argc >= 7;
-  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (sized ? 0 : SWP_NOSIZE);
-  BOOL moved = SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), sized ? _wtoi(argv[5]) : 0,
-                            sized ? _wtoi(argv[6]) : 0, flags);
-  return "{\"ok\":" + Bool(moved) + ",\"window\":" + WindowJson(hwnd) + "}";
+  BOOL moved = SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  return "{\"ok\":" + Bool(moved) + "}";
 }
 
 std::string CmdClose() {
@@ -305,47 +295,11 @@ std::string CmdRegDump(int argc, wchar_t** argv) {
   return "{\"ok\":true,\"values\":" + values + "}}";
 }
 
-std::string CmdLocale() {
-  wchar_t separator[8] = {};
-  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
-  return "{\"ok\":true,\"decimal\":" + Quote(separator) + "}";
-}
-
-// Wine reports no per-process handle or GUI resource counts (GetProcessHandleCount and GetGuiResources
-// give 0), so they are counted from the system handle list, the process's GDI handle table and its
-// windows.
-using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
-
-struct SystemHandleEntry {
-  ULONG ownerPid;
-  BYTE objectType;
-  BYTE handleFlags;
-  USHORT handleValue;
-  void* objectPointer;
-  ULONG accessMask;
-};
-
+// Wine reports no GUI resource counts (GetGuiResources gives 0), so GDI objects are counted in the
+// process's GDI handle table and windows by enumerating them.
 template <typename Function>
 Function NtdllFunction(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
-}
-
-long long KernelHandleCount(DWORD pid) {
-  constexpr ULONG kSystemHandleInformation = 16;
-  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  auto query = NtdllFunction<NtQuerySystemInformationFn>("NtQuerySystemInformation");
-  std::vector<BYTE> buffer(1 << 16);
-  LONG status;
-  while ((status = query(kSystemHandleInformation, buffer.data(), (ULONG)buffer.size(), nullptr)) ==
-         kInfoLengthMismatch)
-    buffer.resize(buffer.size() * 2);
-  if (status != 0) return -1;
-  const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
-  const auto* entries = reinterpret_cast<SystemHandleEntry*>(buffer.data() + sizeof(void*));
-  long long owned = 0;
-  for (ULONG i = 0; i < count; ++i) owned += entries[i].ownerPid == pid;
-  return owned;
 }
 
 // Wine keeps each process's GDI objects in a table that the PEB points to (GdiSharedHandleTable);
@@ -354,6 +308,7 @@ long long GdiObjectCount(HANDLE process) {
   constexpr ULONG kProcessBasicInformation = 0;
   constexpr SIZE_T kPebGdiTableOffset = 0xF8;
   constexpr SIZE_T kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
+  using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
   auto query = NtdllFunction<NtQueryInformationProcessFn>("NtQueryInformationProcess");
   struct {
     void* reserved1;
@@ -397,24 +352,8 @@ std::string CmdCounts(int argc, wchar_t** argv) {
   if (!process) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
   const long long gdi = GdiObjectCount(process);
   CloseHandle(process);
-  return "{\"ok\":true,\"handles\":" + Num(KernelHandleCount(pid)) + ",\"gdi\":" + Num(gdi) +
+  return "{\"ok\":true,\"gdi\":" + Num(gdi) +
          ",\"windows\":" + Num(WindowCount(pid)) + "}";
-}
-
-// Self-check of the counters: creates N brushes in this process and counts again.
-std::string CmdSelfCounts(int argc, wchar_t** argv) {
-  const DWORD pid = GetCurrentProcessId();
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-  const long long gdiBefore = GdiObjectCount(process), handlesBefore = KernelHandleCount(pid);
-  const int n = WaitArg(argc, argv, 3, 100);
-  for (int i = 0; i < n; ++i) {
-    CreateSolidBrush(RGB(i, 0, 0));
-    CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  }
-  const long long gdiAfter = GdiObjectCount(process), handlesAfter = KernelHandleCount(pid);
-  CloseHandle(process);
-  return "{\"ok\":true,\"gdi\":[" + Num(gdiBefore) + "," + Num(gdiAfter) + "],\"handles\":[" +
-         Num(handlesBefore) + "," + Num(handlesAfter) + "]}";
 }
 
 std::string CmdClick(int argc, wchar_t** argv) {
@@ -422,29 +361,6 @@ std::string CmdClick(int argc, wchar_t** argv) {
   HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
   HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(argv[4])) : nullptr;
   return "{\"ok\":" + Bool(control && PostMessageW(control, BM_CLICK, 0, 0)) + "}";
-}
-
-DWORD ShareModes(const wchar_t* letters) {
-  DWORD share = 0;
-  if (std::wcschr(letters, L'r')) share |= FILE_SHARE_READ;
-  if (std::wcschr(letters, L'w')) share |= FILE_SHARE_WRITE;
-  if (std::wcschr(letters, L'd')) share |= FILE_SHARE_DELETE;
-  return share;
-}
-
-// Reports as soon as the file is open, so that the caller knows when the other process meets it.
-std::string CmdHold(int argc, wchar_t** argv) {
-  if (argc < 6) return "{\"ok\":false,\"error\":\"usage\"}";
-  HANDLE file = CreateFileW(argv[3], GENERIC_READ | GENERIC_WRITE, ShareModes(argv[4]), nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
-  const char content[] = "Get up :)\r\n";
-  DWORD written = 0;
-  if (GetFileSize(file, nullptr) == 0) WriteFile(file, content, sizeof content - 1, &written, nullptr);
-  WriteOut(argv[1], "{\"ok\":true,\"held\":true}\n");
-  Sleep(static_cast<DWORD>(_wtoi(argv[5])));
-  CloseHandle(file);
-  return "{\"ok\":true,\"held\":false}";
 }
 
 std::string Run(int argc, wchar_t** argv) {
@@ -457,11 +373,8 @@ std::string Run(int argc, wchar_t** argv) {
   if (command == L"attrib") return CmdAttrib(argc, argv);
   if (command == L"regset") return CmdRegSet(argc, argv);
   if (command == L"regdump") return CmdRegDump(argc, argv);
-  if (command == L"locale") return CmdLocale();
   if (command == L"counts") return CmdCounts(argc, argv);
-  if (command == L"selfcounts") return CmdSelfCounts(argc, argv);
   if (command == L"click") return CmdClick(argc, argv);
-  if (command == L"hold") return CmdHold(argc, argv);
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 

@@ -1,0 +1,71 @@
+"""Dimlux under Wine when things go wrong: a wake-up file that is read-only (the running copy cannot delete
+it and ends with exactly one stop box; a second copy will not overwrite it and says so), and five copies
+started at the same moment on a first run, of which one keeps its widget."""
+import time
+
+import wine
+from wine import EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES, SECOND_COPY_TEXT, WAKE_UP_CONTENT, twips, wait_until
+
+ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
+
+
+class Robustness(wine.DimluxTestCase):
+
+    def expect_one_stop_box(self, process, failure):
+        """Exactly one box, which stays the only one while ticks go on, names the failure and the file, and
+        ends the program when answered; the file stays."""
+        self.assertTrue(wait_until(self.prefix.boxes, 5), "no stop box")
+        seen = [self.prefix.boxes() for _ in range(4) if not time.sleep(0.5)]
+        self.prefix.screenshot("stop-box")
+        box = seen[0][0]
+        self.assertEqual([[box["hwnd"]]] * 4, [[b["hwnd"] for b in shown] for shown in seen])
+        self.assertEqual(("Dimlux", [IDOK], True), (box["title"], box["buttons"], failure in box["text"]))
+        self.assertIn(self.prefix.program_win_path("getup.txt"), box["text"])
+        self.assertIsNotNone(self.prefix.answer("Dimlux", IDOK))
+        self.assertEqual(EXIT_FATAL, self.wait_for_exit(process))
+        self.assertEqual(WAKE_UP_CONTENT, self.prefix.program_file("getup.txt").read_bytes())
+
+    def read_only_wake_up_file(self):
+        self.prefix.program_file("getup.txt").write_bytes(WAKE_UP_CONTENT)
+        self.assertTrue(self.prefix.driver("attrib", self.prefix.program_win_path("getup.txt"), "readonly")["ok"])
+
+    def test_running_copy_cannot_delete_the_wake_up_file(self):
+        self.store_settings(Top="3000", Left="1500", Bottom="900", Right="2400", Startup="0")
+        self.read_only_wake_up_file()
+        self.expect_one_stop_box(self.prefix.start_dimlux(), "delete")
+
+    def test_second_copy_cannot_write_the_wake_up_file(self):
+        first, _, window = self.start_first_run()
+        blanked = self.blank(window)  # so that it leaves the file alone
+        self.read_only_wake_up_file()
+        second = self.prefix.start_dimlux()
+        self.assertIsNotNone(self.prefix.answer("Dimlux", IDYES))
+        self.expect_one_stop_box(second, "write")
+        self.assertEqual((None, blanked["rect"]), (first.poll(), self.prefix.main_window(0)["rect"]))
+
+    def test_five_copies_at_once_on_a_first_run(self):
+        processes = [self.prefix.start_dimlux() for _ in range(1 + len(ANSWERS))]
+        found = wait_until(lambda: (lambda b: len(b) == len(processes) and b)(self.prefix.boxes()), 90, 0.5) or []
+        self.assertEqual(sorted([FIRST_RUN_TEXT] + [SECOND_COPY_TEXT] * len(ANSWERS)), sorted(b["text"] for b in found))
+        self.assertEqual(len(processes), len({box["pid"] for box in found}), "one box per copy")
+        first_run = next(box for box in found if box["text"] == FIRST_RUN_TEXT)
+        for box, answer in zip([box for box in found if box is not first_run], ANSWERS):
+            self.assertTrue(self.prefix.driver("click", box["hwnd"], answer)["ok"])
+        wait_until(lambda: sum(p.poll() is not None for p in processes) == len(ANSWERS), 20)
+        self.assertEqual([0] * len(ANSWERS), [p.returncode for p in processes if p.poll() is not None])
+        self.assertTrue(self.prefix.driver("click", first_run["hwnd"], IDNO)["ok"])
+
+        windows = self.prefix.driver("window", 10000)["windows"]
+        self.assertEqual([(first_run["pid"], True)], [(w["pid"], w["visible"]) for w in windows])
+        # Two copies answered Yes: the survivor takes the wake-up request on its first tick.
+        window = self.wait_for_window(lambda w: w["rect"][:2] == [0, 0])
+        self.assertEqual([0, 0], window["rect"][:2])
+        self.assertFalse(self.prefix.program_file("getup.txt").exists())
+        wanted = {"Top": "0", "Left": "0", "Bottom": twips(window["rect"][3]), "Right": twips(window["rect"][2]),
+                  "Startup": "0"}
+        self.assertEqual(wanted, wait_until(lambda: (lambda t: t == wanted and t)(self.prefix.texts()), 3)
+                         or self.prefix.texts())
+
+
+if __name__ == "__main__":
+    wine.main()

@@ -1,0 +1,172 @@
+#include "app/maker.h"
+#include "tests/unit/main_fixture.h"
+
+namespace dimlux::test {
+namespace {
+
+const std::string kKeepOnTop = std::string("SetWindowPos ") + kHwnd + " -1 0 0 0 0 67";
+const std::string kRunEntry = "\"C:\\Program Files\\Dimlux\\Dimlux.exe\"";
+const Box kOfferEnable{"Start on Windows startup not enabled\r\nDo you want to enable it?", "Dimlux Startup", 0x44};
+const Box kOfferDisable{"Start on Windows startup enabled\r\nDo you want to disable it?", "Dimlux Startup", 0x44};
+
+TEST_F(MainTest, FirstRunSeedsTheKeyOffersTheReadmeAndStaysWhereDesigned) {
+  fake.answers = {kIdYes};
+  Load();
+  EXPECT_THAT(fake.calls,
+              ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegCreateKeyExA Software\\Dimlux REG_DWORD",
+                          "RegSetValueExA Top 6075", "RegSetValueExA Bottom 705", "RegSetValueExA Left 10635",
+                          "RegSetValueExA Right 1425", "RegSetValueExA Startup 0", "MsgBox Dimlux",
+                          std::string("ShellExecuteA ") + kHwnd + " (null) " + kReadmeUrl + " (null) (null) 1",
+                          "RegQueryValueExA Top", "RegQueryValueExA Left", "RegQueryValueExA Bottom",
+                          "RegQueryValueExA Right", "RegQueryValueExA Startup", "RegCloseKey", kKeepOnTop));
+  EXPECT_EQ(fake.boxes, (std::vector<Box>{{"You have launched this application for the first time!\r\n"
+                                           "Would you like to read the Readme file?", "Dimlux", 0x44}}));
+  EXPECT_EQ((std::vector{fake.leftPx, fake.topPx, fake.buttons[Control::cmdTurnOff].width,
+                         fake.buttons[Control::cmdTurnOff].height, fake.buttons[Control::cmdSettings].left}),
+            (std::vector{709, 405, 64, 24, 64}));
+  EXPECT_EQ(fake.buttons[Control::cmdSettings].caption, "+");
+  EXPECT_TRUE(fake.timerEnabled[Timer::tmrSticky]);
+}
+
+TEST_F(MainTest, SecondCopyWritesTheWakeUpFileOnlyOnYesAndEndsUnseen) {
+  for (bool cannotWrite : {false, true}) {
+    for (int answer : {kIdNo, kIdYes}) {
+      fake = FakePlatform();
+      fake.prevInstance = true, fake.answers = {answer}, fake.cannotCreateFiles = cannotWrite;
+      const int exitCode = StartProgram(fake);
+      EXPECT_EQ(fake.boxes[0], (Box{"Dimlux is already running!\r\nDo you want it shown? :)", "Dimlux", 0x44}));
+      EXPECT_EQ(fake.files.count(kWakeUpFile), answer == kIdYes && !cannotWrite ? 1u : 0u);
+      EXPECT_EQ(exitCode, answer == kIdYes && cannotWrite ? 3 : 0);
+      EXPECT_EQ(fake.boxes.size(), answer == kIdYes && cannotWrite ? 2u : 1u);
+      EXPECT_TRUE(fake.CallsStartingWith("Reg").empty() && fake.CallsStartingWith("SetWindowPos").empty());
+    }
+  }
+  EXPECT_EQ(fake.boxes[1], (Box{std::string("Could not write the wake-up file:\r\n") + kWakeUpFile, "Dimlux", 0x10}));
+}
+
+TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
+  fake.uncreatableKeys.insert(kSettingsKey);
+  EXPECT_EQ(StartProgram(fake), 2);
+  EXPECT_EQ(fake.boxes, (std::vector<Box>{{std::string("Error while accessing the registry!\r\nPlease contact ") +
+                                           kSupportEmail, "Dimlux", 0x30}}));
+  EXPECT_FALSE(fake.formRun || fake.timerEnabled[Timer::tmrSticky] || !fake.CallsStartingWith("SetWindowPos").empty());
+  fake = FakePlatform();
+  fake.cannotCreateWindow = true;
+  EXPECT_EQ(StartProgram(fake), 3);
+  EXPECT_TRUE(fake.CallsStartingWith("Reg").empty());
+}
+
+TEST_F(MainTest, BlankingCoversTheScreenInTwipsAndTicksSwitchTheDisplayOff) {
+  for (auto [tppX, tppY, screenX, screenY, call] : std::vector<std::tuple<float, float, int, int, std::string>>{
+           {15, 15, 1024, 768, "-2 -5 15360 11520 64"}, {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"},
+           {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"}}) {  // 10842.35; 10237.5 and 10252.5 go to even
+    fake.tppX = tppX, fake.tppY = tppY, fake.screenX = screenX, fake.screenY = screenY;
+    LoadStored();
+    main.cmdTurnOff_Click();
+    EXPECT_THAT(fake.calls, ElementsAre(std::string("SetWindowPos ") + kHwnd + " -1 " + call));
+  }
+  EXPECT_EQ(fake.buttons[Control::cmdTurnOff].caption, "Turn On");
+  EXPECT_EQ(fake.ButtonWidth(Control::cmdTurnOff), fake.ScaleWidth());
+  fake.calls.clear();
+  main.tmr_Timer();
+  EXPECT_THAT(fake.calls, ElementsAre(kKeepOnTop, std::string("SendMessageA ") + kHwnd + " 274 61808 2"));
+}
+
+TEST_F(MainTest, TurnOnReturnsToTheStoredGeometryNotTheLastPosition) {
+  LoadStored();
+  fake.leftPx = 400;  // moved less than a second ago: not stored yet
+  main.cmdTurnOff_Click();
+  fake.calls.clear();
+  main.cmdTurnOff_Click();
+  EXPECT_TRUE(fake.calls.empty());
+  EXPECT_EQ((std::vector{fake.Top(), fake.Left(), fake.Height(), fake.Width(), fake.ButtonWidth(Control::cmdTurnOff)}),
+            (std::vector<float>{1500, 3000, 705, 1830, 1740 - 375}));
+  EXPECT_FALSE(fake.timerEnabled[Timer::tmr]);
+}
+
+TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
+  LoadStored();
+  main.tmrSticky_Timer();
+  fake.leftPx = 300, fake.topPx = 50;
+  main.tmrSticky_Timer();
+  main.tmrSticky_Timer();
+  EXPECT_THAT(fake.calls, ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Top 750",
+                                      "RegSetValueExA Bottom 705", "RegSetValueExA Left 4500",
+                                      "RegSetValueExA Right 1830", "RegCloseKey"));
+  main.cmdTurnOff_Click();
+  fake.files[kWakeUpFile] = {"Get up :)\r\n", kFileArchive};
+  fake.calls.clear();
+  main.tmrSticky_Timer();
+  main.Form_Unload();
+  EXPECT_TRUE(fake.calls.empty() && fake.files.count(kWakeUpFile));
+  main.cmdTurnOff_Click();
+  fake.leftPx = 10;
+  main.Form_Unload();  // closing stores a move the last tick has not
+  EXPECT_EQ(Stored("Left"), "150");
+  main.tmrSticky_Timer();  // the wake-up request
+  EXPECT_EQ((std::tuple{fake.files.count(kWakeUpFile), fake.Top(), fake.Left(), Stored("Top"), Stored("Left")}),
+            (std::tuple{std::size_t{0}, 0.0f, 0.0f, std::string("0"), std::string("0")}));
+}
+
+TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWhole) {
+  fake.tppX = fake.tppY = 1440.0f / 168;  // 8.5714...: no window value is a whole number of twips
+  Load();                                  // fields rounded down from the first-run seed
+  fake.calls.clear();
+  main.tmrSticky_Timer();
+  EXPECT_TRUE(fake.calls.empty());
+  fake.topPx += 1;  // a one-pixel move is stored once, and the fields hold it rounded to nearest
+  main.tmrSticky_Timer();
+  main.tmrSticky_Timer();
+  EXPECT_EQ(fake.CallsStartingWith("RegSetValueExA"),
+            (std::vector<std::string>{"RegSetValueExA Top 6214.2856", "RegSetValueExA Bottom 557.1428",
+                                      "RegSetValueExA Left 10654.2852", "RegSetValueExA Right 1388.5714"}));
+  EXPECT_EQ(main.lngTop, 6214);
+}
+
+TEST_F(MainTest, UndeletableWakeUpFileEndsTheProgramOnce) {
+  LoadStored();
+  fake.files[kWakeUpFile] = {"Get up :)\r\n", kFileReadOnly};
+  main.tmrSticky_Timer();
+  main.tmrSticky_Timer();
+  main.tmr_Timer();
+  EXPECT_EQ(fake.boxes, (std::vector<Box>{{std::string("Could not delete the wake-up file:\r\n") + kWakeUpFile,
+                                           "Dimlux", 0x10}}));
+  EXPECT_THAT(fake.calls, ElementsAre("MsgBox Dimlux", "EndProcess 3"));
+  EXPECT_FALSE(fake.timerEnabled[Timer::tmrSticky] || fake.timerEnabled[Timer::tmr]);
+}
+
+TEST_F(MainTest, StartWithWindowsAsksEveryTimeAndRecordsTheChoice) {
+  LoadStored("2");  // only 1 means enabled
+  for (auto [answer, box, entry, startup, caption] : std::vector<std::tuple<int, Box, std::string, std::string, std::string>>{
+           {kIdNo, kOfferEnable, "<absent>", "2", "+"}, {kIdYes, kOfferEnable, kRunEntry, "1", "-"},
+           {kIdNo, kOfferDisable, kRunEntry, "1", "-"}, {kIdYes, kOfferDisable, "<absent>", "0", "+"}}) {
+    fake.answers = {answer}, fake.boxes.clear(), fake.focus = Control::cmdSettings;
+    main.cmdSettings_Click();
+    EXPECT_EQ((std::tuple{fake.boxes, Stored("Dimlux", kRunKey), Stored("Startup")}),
+              (std::tuple{std::vector{box}, entry, startup}));
+    EXPECT_EQ((std::pair{fake.buttons[Control::cmdSettings].caption, fake.focus}),
+              (std::pair{caption, std::optional{Control::cmdTurnOff}}));
+  }
+  EXPECT_THAT(fake.CallsStartingWith("RegSetValueExA Dimlux"), ElementsAre("RegSetValueExA Dimlux " + kRunEntry));
+}
+
+TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablingSilently) {
+  fake.unopenableKeys.insert(kRunKey);
+  LoadStored("0");
+  fake.answers = {kIdYes};
+  main.cmdSettings_Click();
+  EXPECT_THAT(fake.calls, ElementsAre("MsgBox Dimlux Startup", "RegOpenKeyExA Software\\Dimlux",
+                                      "RegSetValueExA Startup 1", "RegCloseKey", std::string("RegOpenKeyExA ") + kRunKey,
+                                      "RegSetValueExA Dimlux " + kRunEntry, "MsgBox Dimlux",
+                                      "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 0", "RegCloseKey",
+                                      "RegCloseKey"));
+  EXPECT_EQ(fake.boxes[1], (Box{"Error adding Dimlux to system startup!", "Dimlux", 0x10}));
+  EXPECT_EQ((std::pair{main.intStartup, fake.buttons[Control::cmdSettings].caption}), (std::pair{std::int16_t{0}, std::string("+")}));
+  LoadStored("1");
+  fake.answers = {kIdYes}, fake.boxes.clear();
+  main.cmdSettings_Click();
+  EXPECT_EQ((std::pair{fake.boxes, Stored("Startup")}), (std::pair{std::vector{kOfferDisable}, std::string("0")}));
+}
+
+}  // namespace
+}  // namespace dimlux::test
