@@ -53,6 +53,6 @@ endif()
 add_test(NAME exe_check
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_exe.py $<TARGET_FILE:Dimlux> ${DIMLUX_EXE_ARCH})
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/CMakeLists.txt)
-  add_subdirectory(tests/bench)
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
 endif()

@@ -4,7 +4,7 @@ and the blanked window over the whole screen. Places stored at 96 dpi keep their
 import time
 
 import wine
-from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, VALUE_NAMES, button, is_turned_off
+from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, button, is_turned_off
 
 IDLE_SECONDS = 3
 SEED_ORDER = ["Top", "Bottom", "Left", "Right", "Startup"]
@@ -16,12 +16,6 @@ def pixels(twips, dpi):
 
 class Dpi(wine.DimluxTestCase):
 
-    def settings_writes(self, process):
-        """The settings values a +reg trace shows written, in order."""
-        lines = process.log_path.read_text(errors="replace").splitlines()
-        return [name for line in lines if "NtSetValueKey" in line
-                for name in VALUE_NAMES if f'L"{name}"' in line]
-
     def idle_run(self):
         """Starts Dimlux traced, lets it sit a few ticks, blanks it and closes it; returns the two windows
         and the settings written meanwhile."""
@@ -32,7 +26,7 @@ class Dpi(wine.DimluxTestCase):
         self.assertTrue(self.prefix.driver("click", window["hwnd"], CMD_TURN_OFF)["ok"])
         blanked = self.wait_for_window(is_turned_off)
         self.close(process)
-        return window, blanked, self.settings_writes(process)
+        return window, blanked, wine.settings_writes(process.log_path)
 
     def test_widget_in_proportion_at_each_dpi(self):
         for dpi in (96, 120, 144, 168, 192):
@@ -42,7 +36,7 @@ class Dpi(wine.DimluxTestCase):
                 self.prefix.set_dpi(dpi)
                 process, _, first = self.start_first_run(debug="+reg")
                 self.close(process)
-                self.assertEqual(SEED_ORDER, self.settings_writes(process), "more than the seed written")
+                self.assertEqual(SEED_ORDER, wine.settings_writes(process.log_path), "more than the seed written")
                 client, side = [pixels(1335, dpi), pixels(360, dpi)], pixels(375, dpi)
                 self.assertEqual(client, first["client"][2:])
                 self.assertEqual([[0, 0, client[0] - side, client[1]], [client[0] - side, 0, side, side]],

@@ -27,7 +27,7 @@ class Robustness(wine.DimluxTestCase):
 
     def read_only_wake_up_file(self):
         self.prefix.program_file("getup.txt").write_bytes(WAKE_UP_CONTENT)
-        self.assertTrue(self.prefix.driver("attrib", self.prefix.program_win_path("getup.txt"), "readonly")["ok"])
+        self.assertTrue(self.prefix.make_read_only("getup.txt"))
 
     def test_running_copy_cannot_delete_the_wake_up_file(self):
         self.store_settings(Top="3000", Left="1500", Bottom="900", Right="2400", Startup="0")

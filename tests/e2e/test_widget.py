@@ -1,41 +1,17 @@
 """The real Dimlux.exe under Wine, used as a person would: the first run, stored values as Wine's registry
 gives them, a second copy, the keyboard and the start-with-Windows button, blanking, and position keeping."""
-import re
 import time
-from pathlib import Path
 
 import wine
-from wine import (CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT, IDNO, IDYES, REG_BINARY, REG_DWORD, RUN_KEY,
+from wine import (CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT, IDNO, IDYES, RUN_KEY,
                   SCREEN, SECOND_COPY_TEXT, TICK_WAIT, TWIPS, WAKE_UP_CONTENT, button, is_normal, is_turned_off, sz,
                   twips, wait_until)
 
-CASES = Path(__file__).resolve().parents[1] / "settings_cases.txt"
 GOOD = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "1"}
 ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'
-TRACE_LINE = re.compile(r"^(\d+\.\d+):\w+:trace:win:(.*)$")
 MIN_REQUESTS_PER_SECOND, MAX_GAP, MAX_AFTER_RESTORE = 30, 0.2, 0.1
-
-
-def stored_value(kind, text):
-    """A settings case's stored form as (type, bytes) for the driver; None for an absent value."""
-    text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
-    return {"absent": lambda: None, "sz": lambda: sz(text, nul=False), "sz0": lambda: sz(text),
-            "binary": lambda: (REG_BINARY, text.encode()),
-            "dword": lambda: (REG_DWORD, int(text).to_bytes(4, "little"))}[kind]()
-
-
-def display_off_requests(log_path, hwnd):
-    """Times of the display-off requests in a +timestamp,+win trace, and of the first placement without
-    HWND_TOPMOST after them (the restore), or None."""
-    requests, restored = [], None
-    for match in filter(None, map(TRACE_LINE.match, log_path.read_text(errors="replace").splitlines())):
-        if match[2] == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
-            requests.append(float(match[1]))
-        elif requests and restored is None and match[2].startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
-            restored = float(match[1])
-    return requests, restored
 
 
 class Widget(wine.DimluxTestCase):
@@ -44,7 +20,7 @@ class Widget(wine.DimluxTestCase):
         texts = self.prefix.texts()
         return texts["Left"], texts["Top"]
 
-    def test_first_run_answered_no(self):
+    def test_first_run_keyboard_and_start_with_windows(self):
         process, box, window = self.start_first_run()
         self.assertEqual((FIRST_RUN_TEXT, [IDYES, IDNO]), (box["text"], box["buttons"]))
         self.assertEqual(("Dimlux", [712, 425, 89, 24], CMD_TURN_OFF), (window["title"], window["client"], window["focus"]))
@@ -54,14 +30,31 @@ class Widget(wine.DimluxTestCase):
         left, top, width, height = window["rect"]
         self.assertEqual({"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width),
                           "Startup": "0"}, self.prefix.texts())
+
+        self.click_caption(window)
+        for expected in (CMD_SETTINGS, CMD_OPT, CMD_TURN_OFF):
+            self.display.key("Tab")
+            self.assertEqual(expected, self.prefix.main_window()["focus"])
+        window = self.toggle(window, IDYES, ENABLE_TEXT, "-")
+        self.display.key("Return")  # the focus is back on the big button
+        self.assertTrue(is_turned_off(self.wait_for_window(is_turned_off)))
+        self.display.key("space")
+        self.assertEqual(window["rect"], self.wait_for_window(is_normal)["rect"])
         self.close(process)
+
+        self.prefix.start_dimlux()
+        self.click_button(self.prefix.main_window(), CMD_SETTINGS)
+        self.assertTrue(wait_until(self.prefix.boxes, 5), "no confirmation box")
+        self.prefix.driver("move", 200, 150)  # ticks go on while the question is open
+        self.assertTrue(wait_until(lambda: self.place() == (twips(200), twips(150)), TICK_WAIT))
+        self.assertIsNotNone(self.prefix.answer("Dimlux Startup", IDNO))
+        self.toggle(self.wait_for_window(lambda w: w["rect"][:2] == [200, 150]), IDYES, DISABLE_TEXT, "+")
 
     def test_stored_left_as_wine_gives_it(self):
         # The sample of the unit tests' table of stored values that shows Wine's registry agrees with the fake.
-        for case, kind, text, result, _ in (line.split("|") for line in CASES.read_text().splitlines()
-                                            if line.endswith("|wine") and not line.startswith("#")):
+        for case, stored, result in wine.settings_cases(sample=True):
             with self.subTest(case):
-                self.prefix.set_values({**{n: sz(t) for n, t in GOOD.items()}, "Left": stored_value(kind, text)})
+                self.prefix.set_values({**{n: sz(t) for n, t in GOOD.items()}, "Left": stored})
                 process = self.prefix.start_dimlux()
                 window = self.prefix.main_window()
                 self.assertEqual([], self.prefix.boxes())
@@ -106,28 +99,6 @@ class Widget(wine.DimluxTestCase):
                          (self.prefix.texts(RUN_KEY).get("Dimlux"), self.prefix.texts()["Startup"]))
         return window
 
-    def test_keyboard_and_start_with_windows(self):
-        process, _, window = self.start_first_run()
-        self.click_caption(window)
-        for expected in (CMD_SETTINGS, CMD_OPT, CMD_TURN_OFF):
-            self.display.key("Tab")
-            self.assertEqual(expected, self.prefix.main_window()["focus"])
-        window = self.toggle(window, IDYES, ENABLE_TEXT, "-")
-        self.display.key("Return")  # the focus is back on the big button
-        self.assertTrue(is_turned_off(self.wait_for_window(is_turned_off)))
-        self.display.key("space")
-        self.assertEqual(window["rect"], self.wait_for_window(is_normal)["rect"])
-        self.close(process)
-
-        self.prefix.start_dimlux()
-        window = self.prefix.main_window()
-        self.click_button(window, CMD_SETTINGS)
-        self.assertTrue(wait_until(self.prefix.boxes, 5), "no confirmation box")
-        self.prefix.driver("move", 200, 150)  # ticks go on while the question is open
-        self.assertTrue(wait_until(lambda: self.place() == (twips(200), twips(150)), TICK_WAIT))
-        self.assertIsNotNone(self.prefix.answer("Dimlux Startup", IDNO))
-        self.toggle(self.wait_for_window(lambda w: w["rect"][:2] == [200, 150]), IDYES, DISABLE_TEXT, "+")
-
     def test_click_blanks_and_click_restores(self):
         process, _, window = self.start_first_run(debug="+timestamp,+win")
         stored = self.prefix.texts()
@@ -148,7 +119,7 @@ class Widget(wine.DimluxTestCase):
         self.assertEqual(stored, self.prefix.texts())
         self.close(process)
 
-        requests, restored_at = display_off_requests(process.log_path, window["hwnd"])
+        requests, restored_at = wine.display_off_requests(process.log_path, window["hwnd"])
         self.assertIsNotNone(restored_at, "no restore in the trace")
         self.assertGreater(len(requests), 2 * MIN_REQUESTS_PER_SECOND)
         self.assertGreaterEqual((len(requests) - 1) / (requests[-1] - requests[0]), MIN_REQUESTS_PER_SECOND)
@@ -176,8 +147,6 @@ class Widget(wine.DimluxTestCase):
         self.close(process)
         self.assertLess(time.monotonic() - last_miss, 0.95, "too slow to come between two ticks")
         self.assertEqual((twips(300), twips(200)), self.place())
-        self.prefix.start_dimlux()
-        self.assertEqual([300, 200, *window["rect"][2:]], self.prefix.main_window()["rect"])
 
 
 if __name__ == "__main__":

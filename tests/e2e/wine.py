@@ -1,17 +1,12 @@
-"""Runs Dimlux.exe under Wine on a private Xvfb display for the end-to-end tests.
-
-A test file creates one Display (one Xvfb) and, per test case, one Prefix: a copy of a template Wine
-prefix made once per build folder, with Dimlux.exe installed into a program folder whose name has a
-space in it. The driver (dimlux_driver.exe, 64-bit, native) reports windows, message boxes and registry
-values as JSON; xdotool gives real mouse and keyboard input. The exe under test is normally the 32-bit
-product, which Wine runs through qemu-i386 here.
-
-Run a test file as: python3 test_x.py PATH/TO/Dimlux.exe PATH/TO/dimlux_driver.exe [unittest args]
-"""
+"""Runs Dimlux.exe (normally the 32-bit product, which Wine runs through qemu-i386 here) under Wine on a
+private Xvfb display: one Display per test file, and per test case one Prefix copied from a template, with
+Dimlux in a folder whose name has a space. Our 64-bit driver reports windows, boxes and registry values as
+JSON; xdotool gives real input. Usage: python3 test_x.py Dimlux.exe dimlux_driver.exe [unittest args]"""
 import fcntl
 import json
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -46,27 +41,14 @@ DIMLUX_EXE = DRIVER_EXE = None
 DISPLAY = None  # the Xvfb shared by the test cases of one file
 
 
-def take_exe_args():
-    """Takes the two executable paths off sys.argv, leaving the rest to unittest."""
-    global DIMLUX_EXE, DRIVER_EXE
-    if len(sys.argv) < 3:
-        sys.exit(f"usage: {sys.argv[0]} Dimlux.exe dimlux_driver.exe [unittest args]")
-    DIMLUX_EXE, DRIVER_EXE = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
-    del sys.argv[1:3]
-    if not DIMLUX_EXE.is_file():
-        sys.exit(f"{DIMLUX_EXE} does not exist: build it first (cmake --build --preset win32)")
-
-
 def pe_machine(path):
     """The machine a Windows executable is built for: "i386", "amd64" or the raw field in hex."""
     data = Path(path).read_bytes()
-    header = int.from_bytes(data[0x3C:0x40], "little")
-    machine = int.from_bytes(data[header + 4:header + 6], "little")
+    machine = int.from_bytes(data[int.from_bytes(data[0x3C:0x40], "little") + 4:][:2], "little")
     return {0x14C: "i386", 0x8664: "amd64"}.get(machine, hex(machine))
 
 
-def twips(pixels):
-    """Pixels as the settings text Dimlux stores for them at 96 dpi."""
+def twips(pixels):  # as Dimlux stores them at 96 dpi
     return str(pixels * TWIPS)
 
 
@@ -94,6 +76,40 @@ def wait_until(check, timeout, step=0.1):
         time.sleep(step)
 
 
+def settings_cases(sample=False):
+    """The table of stored settings values the unit tests run in full: (case, (type, bytes) or None for an
+    absent value, result); with `sample`, only the cases marked to be run against Wine too."""
+    cases = []
+    for line in (Path(__file__).resolve().parents[1] / "settings_cases.txt").read_text().splitlines():
+        if line.startswith("#") or (sample and not line.endswith("|wine")):
+            continue
+        case, kind, text, result, _ = line.split("|")
+        text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
+        stored = {"absent": lambda: None, "sz": lambda: sz(text, nul=False), "sz0": lambda: sz(text),
+                  "binary": lambda: (REG_BINARY, text.encode()),
+                  "dword": lambda: (REG_DWORD, int(text).to_bytes(4, "little"))}[kind]()
+        cases.append((case, stored, result))
+    return cases
+
+
+def settings_writes(log_path):
+    """The settings values a WINEDEBUG=+reg trace shows written, in order."""
+    names = "|".join(VALUE_NAMES)
+    return re.findall(rf'NtSetValueKey \(\w+,L"({names})"', Path(log_path).read_text(errors="replace"))
+
+
+def display_off_requests(log_path, hwnd):
+    """Times of the display-off requests in a +timestamp,+win trace, and of the first placement without
+    HWND_TOPMOST after them (the restore), or None."""
+    requests, restored = [], None
+    for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", Path(log_path).read_text(errors="replace"), re.M):
+        if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
+            requests.append(float(stamp))
+        elif requests and restored is None and text.startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
+            restored = float(stamp)
+    return requests, restored
+
+
 class Display:
     """An Xvfb server on a free display number; only the process started here is stopped. A random
     number well above the usual ones, since two servers trying one number at once cut each other off."""
@@ -117,9 +133,8 @@ class Display:
         return False
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(10)
+        self.process.terminate()
+        self.process.wait(10)
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": self.name}, check=True,
@@ -198,8 +213,7 @@ class Prefix:
     def program_win_path(self, name):
         return "C:\\" + str(Path(self.program_dir) / name).replace("/", "\\")
 
-    def program_file(self, name):
-        return self.install_dir / name
+    program_file = lambda self, name: self.install_dir / name
 
     def env(self, debug="-all"):
         return {**os.environ, "WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug,
@@ -274,6 +288,11 @@ class Prefix:
         result = self.driver("answer", title, button_id, wait_ms)
         return result["box"] if result["ok"] else None
 
+    def make_read_only(self, name):
+        """Gives a file in the program folder the read-only attribute, which Wine honours even for root."""
+        return subprocess.run([WINE, "attrib", "+r", self.program_win_path(name)], env=self.env(),
+                              capture_output=True, timeout=60).returncode == 0
+
     def boxes(self):
         return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
 
@@ -328,8 +347,11 @@ def ensure_template(display):
 
 def main():
     """Runs the test cases of the calling file on one Xvfb display shared by all of them."""
-    global DISPLAY
-    take_exe_args()
+    global DIMLUX_EXE, DRIVER_EXE, DISPLAY
+    DIMLUX_EXE, DRIVER_EXE = (Path(arg).resolve() for arg in sys.argv[1:3])
+    del sys.argv[1:3]
+    if not DIMLUX_EXE.is_file():
+        sys.exit(f"{DIMLUX_EXE} does not exist: build it first (cmake --build --preset win32)")
     print(f"e2e: running {DIMLUX_EXE} ({pe_machine(DIMLUX_EXE)})", flush=True)
     DISPLAY = Display()
     try:
@@ -362,10 +384,8 @@ class DimluxTestCase(unittest.TestCase):
         self.prefix.set_values({name: sz(text) for name, text in texts.items()})
 
     def wait_for_exit(self, process, timeout=20):
-        try:
-            return process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.fail(f"Dimlux did not end within {timeout} s")
+        self.assertTrue(wait_until(lambda: process.poll() is not None, timeout), f"Dimlux did not end in {timeout} s")
+        return process.returncode
 
     def close(self, process):
         """Closes the running Dimlux with its close box's message and checks that it ends normally."""

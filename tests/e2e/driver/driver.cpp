@@ -6,7 +6,6 @@
 //   dimlux_driver OUT answer TITLE ID [WAIT_MS]  posts BM_CLICK to button ID of the box titled TITLE
 //   dimlux_driver OUT move X Y                   moves the main window's outer rectangle
 //   dimlux_driver OUT close                      posts WM_CLOSE to the main window
-//   dimlux_driver OUT attrib PATH readonly|normal  sets a file's attributes
 //   dimlux_driver OUT regset SUBKEY [NAME TYPE HEX]...  stores exactly these bytes (TYPE - deletes the value)
 //   dimlux_driver OUT regdump SUBKEY             type and raw bytes of every value of an HKCU key
 //   dimlux_driver OUT counts PID                 GDI objects and windows of a process
@@ -27,27 +26,13 @@ constexpr int kPollMs = 50;
 constexpr int kSettleMs = 10;
 constexpr int kSettleReads = 50;
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
+// JSON text: anything outside printable ASCII, and quotes and backslashes, as \u escapes.
 std::string Quote(const std::wstring& text) {
   std::string out = "\"";
-  for (unsigned char c : Utf8(text)) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += (char)c;
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += (char)c;
-    }
+  for (wchar_t c : text) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+    out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, static_cast<char>(c)) : escaped;
   }
   return out + "\"";
 }
@@ -233,13 +218,6 @@ std::string CmdClose() {
   return "{\"ok\":" + Bool(hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0)) + "}";
 }
 
-std::string CmdAttrib(int argc, wchar_t** argv) {
-  if (argc < 5) return "{\"ok\":false,\"error\":\"usage\"}";
-  DWORD attributes = std::wcscmp(argv[4], L"readonly") == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
-  BOOL set = SetFileAttributesW(argv[3], attributes);
-  return "{\"ok\":" + Bool(set) + ",\"attributes\":" + Num(GetFileAttributesW(argv[3])) + "}";
-}
-
 std::vector<BYTE> FromHex(const wchar_t* hex) {
   std::vector<BYTE> bytes;
   for (const wchar_t* at = hex; at[0] && at[1]; at += 2) {
@@ -370,7 +348,6 @@ std::string Run(int argc, wchar_t** argv) {
   if (command == L"answer") return CmdAnswer(argc, argv);
   if (command == L"move") return CmdMove(argc, argv);
   if (command == L"close") return CmdClose();
-  if (command == L"attrib") return CmdAttrib(argc, argv);
   if (command == L"regset") return CmdRegSet(argc, argv);
   if (command == L"regdump") return CmdRegDump(argc, argv);
   if (command == L"counts") return CmdCounts(argc, argv);

@@ -1,7 +1,8 @@
 // The least a program must do to show Dimlux's widget: register a class, create a topmost tool window
-// with one button, show it and run a message loop. Used as the yardstick for start-up, idle cost and
-// memory. Built with BASELINE_BLANK it also runs a 1 ms timer whose every tick keeps the window on top
-// and asks for the display to be powered off: the yardstick for the blanked state.
+// with one button, show it and run a message loop with a once-a-second timer that reads the window's
+// place, as a widget that remembers where it was left must. Used as the yardstick for start-up, idle cost
+// and memory. Built with BASELINE_BLANK its timer ticks every 1 ms instead, keeping the window on top and
+// asking for the display to be powered off: the yardstick for the blanked state.
 //
 //   baseline_window|baseline_blank [LEFT TOP WIDTH HEIGHT]   outer rectangle in pixels; default: Dimlux's design place
 #include <windows.h>
@@ -15,18 +16,28 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 constexpr int kButtonId = 101;
 constexpr UINT_PTR kTimerId = 1;
+#ifdef BASELINE_BLANK
 constexpr UINT kTickMs = 1;
+#else
+constexpr UINT kTickMs = 1000;
+#endif
 constexpr UINT kKeepOnTop = SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW;  // 0x43
 constexpr LPARAM kDisplayOff = 2;
 
+#ifndef BASELINE_BLANK
+RECT g_lastRect;
+#endif
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-#ifdef BASELINE_BLANK
     case WM_TIMER:
+#ifdef BASELINE_BLANK
       SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, kKeepOnTop);
       SendMessageA(hwnd, WM_SYSCOMMAND, SC_MONITORPOWER, kDisplayOff);
-      return 0;
+#else
+      GetWindowRect(hwnd, &g_lastRect);
 #endif
+      return 0;
     case WM_GETMINMAXINFO:
       // Smaller than the system's minimum tracking size for captioned windows, as the widget is.
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
@@ -66,9 +77,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                 64, 24, hwnd, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
   ShowWindow(hwnd, SW_SHOW);
   SetFocus(button);
-#ifdef BASELINE_BLANK
   SetTimer(hwnd, kTimerId, kTickMs, nullptr);
-#endif
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
