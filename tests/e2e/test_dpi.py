@@ -17,8 +17,7 @@ def pixels(twips, dpi):
 class Dpi(wine.DimluxTestCase):
 
     def idle_run(self):
-        """Starts Dimlux traced, lets it sit a few ticks, blanks it and closes it; returns the two windows
-        and the settings written meanwhile."""
+        """Starts Dimlux, lets it sit, blanks and closes it; returns both windows and the settings written."""
         process = self.prefix.start_dimlux(debug="+reg")
         window = self.prefix.main_window()
         time.sleep(IDLE_SECONDS)
@@ -31,8 +30,8 @@ class Dpi(wine.DimluxTestCase):
     def test_widget_in_proportion_at_each_dpi(self):
         for dpi in (96, 120, 144, 168, 192):
             with self.subTest(dpi=dpi):
-                self.prefix.stop()
                 self.prefix = wine.Prefix(self.display, f"test_dpi/dpi_{dpi}")
+                self.addCleanup(self.prefix.stop)
                 self.prefix.set_dpi(dpi)
                 process, _, first = self.start_first_run(debug="+reg")
                 self.close(process)

@@ -1,6 +1,5 @@
-"""A long run under Wine, compressed: a minute blanked and a minute normal must not make the process grow,
-and 200 quick Turn Off / Turn On cycles by keyboard end where they began without one settings write.
-Runs only with DIMLUX_LONG=1 (scripts/test --long)."""
+"""A long run under Wine, compressed: no growth over a minute blanked and a minute normal, and 200 quick
+Turn Off / Turn On cycles by keyboard that end where they began without one settings write (--long)."""
 import os
 import re
 import time

@@ -3,22 +3,17 @@ gives them, a second copy, the keyboard and the start-with-Windows button, blank
 import time
 
 import wine
-from wine import (CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT, IDNO, IDYES, RUN_KEY,
+from wine import (DISABLE_TEXT, ENABLE_TEXT, RUN_ENTRY, CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT, IDNO, IDYES, RUN_KEY,
                   SCREEN, SECOND_COPY_TEXT, TICK_WAIT, TWIPS, WAKE_UP_CONTENT, button, is_normal, is_turned_off, sz,
                   twips, wait_until)
 
 GOOD = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "1"}
-ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
-DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
-RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'
 MIN_REQUESTS_PER_SECOND, MAX_GAP, MAX_AFTER_RESTORE = 30, 0.2, 0.1
 
 
 class Widget(wine.DimluxTestCase):
 
-    def place(self):
-        texts = self.prefix.texts()
-        return texts["Left"], texts["Top"]
+    place = lambda self: (lambda texts: (texts["Left"], texts["Top"]))(self.prefix.texts())
 
     def test_first_run_keyboard_and_start_with_windows(self):
         process, box, window = self.start_first_run()
@@ -105,9 +100,9 @@ class Widget(wine.DimluxTestCase):
         blanked = self.blank(window)
         self.prefix.screenshot("blanked")
         x, y, width, height = blanked["rect"]
-        self.assertEqual([-2, -5, True], [x, y, blanked["topmost"]])
+        self.assertEqual([-2, -5, True, [0, 0, *blanked["client"][2:]]],
+                         [x, y, blanked["topmost"], button(blanked, CMD_TURN_OFF)["rect"]])
         self.assertGreaterEqual((x + width, y + height), SCREEN)
-        self.assertEqual([0, 0, *blanked["client"][2:]], button(blanked, CMD_TURN_OFF)["rect"])
         time.sleep(1)
         self.display.xdotool("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
         time.sleep(1)

@@ -34,6 +34,9 @@ EXIT_FATAL = 3
 FIRST_RUN_TEXT = ("You have launched this application for the first time!\r\n"
                   "Would you like to read the Readme file?")
 SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
+ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
+DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
+RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'  # the Run entry of the installed Dimlux
 WAKE_UP_CONTENT = b"Get up :)\r\n"
 
 ROOT = Path(os.environ.get("DIMLUX_E2E_ROOT", Path(__file__).resolve().parents[2] / "build/win64/e2e"))
@@ -186,6 +189,11 @@ def display_in_use(number):
     return listening or Path(socket).exists() or Path(f"/tmp/.X{number}-lock").exists()
 
 
+def wine_env(prefix, display, debug="-all"):
+    return {**os.environ, "WINEPREFIX": str(prefix), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": display.name,
+            "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
+
+
 def win_path(path):
     """The Wine path of a Unix path, through drive Z:."""
     return "Z:" + str(path).replace("/", "\\")
@@ -216,8 +224,7 @@ class Prefix:
     program_file = lambda self, name: self.install_dir / name
 
     def env(self, debug="-all"):
-        return {**os.environ, "WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug,
-                "DISPLAY": self.display.name, "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
+        return wine_env(self.path, self.display, debug)
 
     def start_dimlux(self, debug="-all"):
         """Starts Dimlux.exe from its program folder; its stderr (Wine's debug output) goes to dimluxN.log.
@@ -232,27 +239,22 @@ class Prefix:
 
     def linux_pids(self, name="Dimlux.exe"):
         """Linux pids of the processes of this prefix whose command line names `name`."""
-        pids = []
-        for proc in Path("/proc").iterdir():
+        def ours(proc):
             try:
-                named = name.encode() in (proc / "cmdline").read_bytes()
-                ours = f"WINEPREFIX={self.path}\0".encode() in (proc / "environ").read_bytes()
-            except (OSError, ValueError):
-                continue
-            if named and ours and proc.name.isdigit():
-                pids.append(int(proc.name))
-        return pids
+                return name.encode() in (proc / "cmdline").read_bytes() and \
+                    f"WINEPREFIX={self.path}\0".encode() in (proc / "environ").read_bytes()
+            except OSError:
+                return False
+        return [int(proc.name) for proc in Path("/proc").iterdir() if proc.name.isdigit() and ours(proc)]
 
-    def driver(self, *args, out_name=None, timeout=60):
-        """Runs dimlux_driver.exe with the given command and returns its JSON answer; a call from another
-        thread passes an `out_name` of its own. Under load a Wine process now and then dies while starting,
-        before it has done anything: such a run is tried again."""
+    def driver(self, *args, timeout=60):
+        """Runs dimlux_driver.exe with the given command and returns its JSON answer. Under load a Wine process
+        now and then dies while starting, before it has done anything: such a run is tried again."""
         for attempt in range(3):
             self.driver_runs += 1
-            out = self.folder / (out_name or f"driver{self.driver_runs}.json")
+            out = self.folder / f"driver{self.driver_runs}.json"
             result = subprocess.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], env=self.env(),
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL, timeout=timeout)
+                                    stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
@@ -293,7 +295,7 @@ class Prefix:
         return subprocess.run([WINE, "attrib", "+r", self.program_win_path(name)], env=self.env(),
                               capture_output=True, timeout=60).returncode == 0
 
-    def boxes(self):
+    def boxes(self):  # the visible message boxes
         return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
 
     def set_values(self, values, subkey=SETTINGS_KEY):
@@ -305,13 +307,12 @@ class Prefix:
         if not result["ok"]:
             raise RuntimeError(f"regset failed: {result}")
 
-    def set_dpi(self, dpi):
-        """The logical dpi Wine hands every program started afterwards."""
+    def set_dpi(self, dpi):  # the logical dpi Wine hands every program started afterwards
         self.set_values({"LogPixels": (REG_DWORD, dpi.to_bytes(4, "little"))}, "Control Panel\\Desktop")
 
-    def values(self, subkey=SETTINGS_KEY, out_name=None):
+    def values(self, subkey=SETTINGS_KEY):
         """{name: (type, stored bytes)} of every value of an HKCU key; text is UTF-16 as Windows keeps it."""
-        values = self.driver("regdump", subkey, out_name=out_name)["values"]
+        values = self.driver("regdump", subkey)["values"]
         return {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
 
     def texts(self, subkey=SETTINGS_KEY):
@@ -333,9 +334,7 @@ def ensure_template(display):
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not (template / ".ready").exists():
             shutil.rmtree(template, ignore_errors=True)
-            env = {**os.environ, "WINEPREFIX": str(template), "WINELOADER": WINE, "WINEDEBUG": "-all",
-                   "DISPLAY": display.name, "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
-            quiet = dict(env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+            quiet = dict(env=wine_env(template, display), capture_output=True, timeout=300)
             subprocess.run([WINE, "wineboot", "-i"], check=True, **quiet)
             # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
             subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N",

@@ -4,6 +4,7 @@
 // Windows are recorded in order, with their arguments.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -27,7 +28,13 @@ constexpr Dword kFileReadOnly = 0x1, kFileHidden = 0x2, kFileSystem = 0x4, kFile
 constexpr Hwnd kFakeHwnd = 0x1A2B;
 constexpr Long kErrorInvalidParameter = 87;
 
-inline std::string OrNull(const char* s) { return s ? s : "(null)"; }
+inline std::string Arg(const char* s) { return s ? s : "(null)"; }
+inline std::string Arg(const std::string& s) { return s; }
+template <typename Number>
+std::string Arg(Number n) { return std::to_string(n); }
+// A call as the tests see it: its name and arguments, separated by blanks.
+template <typename... Args>
+std::string Call(const char* name, const Args&... args) { return (std::string(name) + ... + (" " + Arg(args))); }
 
 class FakePlatform final : public Platform {
  public:
@@ -47,7 +54,7 @@ class FakePlatform final : public Platform {
 
   // --- Set-up and inspection ---
   std::map<std::string, std::map<std::string, Value>> keys{{"Software\\Microsoft\\Windows\\CurrentVersion\\Run", {}}};
-  std::set<std::string> unopenableKeys, uncreatableKeys, failingValueWrites;
+  std::set<std::string> unopenableKeys, uncreatableKeys;
   std::map<HKey, std::string> handles;
   std::vector<std::string> calls;
   std::deque<int> answers;  // next message-box answers; when none are left: No for Yes/No boxes, else OK
@@ -66,15 +73,13 @@ class FakePlatform final : public Platform {
 
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
     std::vector<std::string> matching;
-    for (const auto& call : calls) {
-      if (call.starts_with(prefix)) matching.push_back(call);
-    }
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(matching), [&](auto& c) { return c.starts_with(prefix); });
     return matching;
   }
 
   // --- Registry ---
   Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) override {
-    calls.push_back("RegOpenKeyExA " + std::string(lpSubKey));
+    calls.push_back(Call("RegOpenKeyExA", lpSubKey));
     *phkResult = 0;
     if (hKey != kHkeyCurrentUser) return kErrorInvalidHandle;
     if (ulOptions != 0 || samDesired != kKeyAllAccess) return kErrorInvalidParameter;
@@ -84,7 +89,7 @@ class FakePlatform final : public Platform {
   }
   Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword, const char* lpClass, Dword, Dword, const void*,
                        HKey* phkResult, Dword* lpdwDisposition) override {
-    calls.push_back("RegCreateKeyExA " + std::string(lpSubKey) + " " + OrNull(lpClass));
+    calls.push_back(Call("RegCreateKeyExA", lpSubKey, lpClass));
     *phkResult = 0;
     if (hKey != kHkeyCurrentUser) return kErrorInvalidHandle;
     if (uncreatableKeys.count(lpSubKey)) return kErrorAccessDenied;
@@ -94,7 +99,7 @@ class FakePlatform final : public Platform {
   }
   Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword*, Dword* lpType, unsigned char* lpData,
                         Dword* lpcbData) override {
-    calls.push_back("RegQueryValueExA " + std::string(lpValueName));
+    calls.push_back(Call("RegQueryValueExA", lpValueName));
     auto* values = ValuesOf(hKey);
     if (!values) return kErrorInvalidHandle;
     auto value = values->find(lpValueName);
@@ -109,14 +114,13 @@ class FakePlatform final : public Platform {
   Long RegSetValueExA(HKey hKey, const char* lpValueName, Dword, Dword dwType, const unsigned char* lpData,
                       Dword cbData) override {
     const std::string bytes(reinterpret_cast<const char*>(lpData), cbData);
-    calls.push_back("RegSetValueExA " + std::string(lpValueName) + " " + bytes);
+    calls.push_back(Call("RegSetValueExA", lpValueName, bytes));
     auto* values = ValuesOf(hKey);
     if (!values) return kErrorInvalidHandle;
-    if (failingValueWrites.count(lpValueName)) return kErrorAccessDenied;
     return (*values)[lpValueName] = {dwType, bytes}, kErrorSuccess;
   }
   Long RegDeleteValueA(HKey hKey, const char* lpValueName) override {
-    calls.push_back("RegDeleteValueA " + std::string(lpValueName));
+    calls.push_back(Call("RegDeleteValueA", lpValueName));
     auto* values = ValuesOf(hKey);
     if (!values) return kErrorInvalidHandle;
     return values->erase(lpValueName) ? kErrorSuccess : kErrorFileNotFound;
@@ -158,20 +162,17 @@ class FakePlatform final : public Platform {
   void SetFocus(Control control) override { focus = control; }
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
   Long SetWindowPos(Hwnd hWnd, Hwnd after, int X, int Y, int cx, int cy, Dword uFlags) override {
-    calls.push_back("SetWindowPos " + std::to_string(hWnd) + " " + std::to_string(static_cast<std::intptr_t>(after)) +
-                    " " + std::to_string(X) + " " + std::to_string(Y) + " " + std::to_string(cx) + " " +
-                    std::to_string(cy) + " " + std::to_string(uFlags));
+    calls.push_back(Call("SetWindowPos", hWnd, static_cast<std::intptr_t>(after), X, Y, cx, cy, uFlags));
     if (!(uFlags & kSwpNoMove)) leftPx = X, topPx = Y;
     if (!(uFlags & kSwpNoSize)) widthPx = cx, heightPx = cy;
     return 1;
   }
   std::intptr_t SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-    calls.push_back("SendMessageA " + std::to_string(hWnd) + " " + std::to_string(Msg) + " " + std::to_string(wParam) +
-                    " " + std::to_string(lParam));
+    calls.push_back(Call("SendMessageA", hWnd, Msg, wParam, lParam));
     return 0;
   }
   int MsgBox(std::string_view text, std::string_view title, Dword style) override {
-    calls.push_back("MsgBox " + std::string(title));
+    calls.push_back(Call("MsgBox", std::string(title)));
     boxes.push_back({std::string(text), std::string(title), style});
     const int answer = answers.empty() ? ((style & 0xF) == kMbYesNo ? kIdNo : kIdOk) : answers.front();
     if (!answers.empty()) answers.pop_front();
@@ -179,8 +180,7 @@ class FakePlatform final : public Platform {
   }
   std::intptr_t ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, const char* parameters,
                               const char* directory, int show) override {
-    calls.push_back("ShellExecuteA " + std::to_string(hwnd) + " " + OrNull(verb) + " " + OrNull(file) + " " +
-                    OrNull(parameters) + " " + OrNull(directory) + " " + std::to_string(show));
+    calls.push_back(Call("ShellExecuteA", hwnd, verb, file, parameters, directory, show));
     return 42;
   }
 
@@ -208,7 +208,7 @@ class FakePlatform final : public Platform {
   Text ProgramFolder() override { return Text(exePath.substr(0, exePath.rfind('\\'))); }
   Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
-  void EndProcess(int code) override { calls.push_back("EndProcess " + std::to_string(code)), exitCode = code; }
+  void EndProcess(int code) override { calls.push_back(Call("EndProcess", code)), exitCode = code; }
 
  private:
   int PixelsX(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppX})); }

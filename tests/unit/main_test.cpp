@@ -50,27 +50,20 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   EXPECT_TRUE(fake.CallsStartingWith("Reg").empty());
 }
 
-TEST_F(MainTest, BlankingCoversTheScreenInTwipsAndTicksSwitchTheDisplayOff) {
+TEST_F(MainTest, BlankingCoversTheScreenInTwipsTicksSwitchTheDisplayOffAndTurnOnGoesBackToTheStoredPlace) {
   for (auto [tppX, tppY, screenX, screenY, call] : std::vector<std::tuple<float, float, int, int, std::string>>{
-           {15, 15, 1024, 768, "-2 -5 15360 11520 64"}, {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"},
-           {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"}}) {  // 10842.35; 10237.5 and 10252.5 go to even
+           {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"}, {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"},
+           {15, 15, 1024, 768, "-2 -5 15360 11520 64"}}) {  // 10842.35; 10237.5 and 10252.5 go to even
     fake.tppX = tppX, fake.tppY = tppY, fake.screenX = screenX, fake.screenY = screenY;
     LoadStored();
+    fake.leftPx = 400;  // moved less than a second ago: not stored yet
     main.cmdTurnOff_Click();
     EXPECT_THAT(fake.calls, ElementsAre(std::string("SetWindowPos ") + kHwnd + " -1 " + call));
   }
   fake.calls.clear();
   main.tmr_Timer();
+  main.cmdTurnOff_Click();
   EXPECT_THAT(fake.calls, ElementsAre(kKeepOnTop, std::string("SendMessageA ") + kHwnd + " 274 61808 2"));
-}
-
-TEST_F(MainTest, TurnOnReturnsToTheStoredGeometryNotTheLastPosition) {
-  LoadStored();
-  fake.leftPx = 400;  // moved less than a second ago: not stored yet
-  main.cmdTurnOff_Click();
-  fake.calls.clear();
-  main.cmdTurnOff_Click();
-  EXPECT_TRUE(fake.calls.empty());
   EXPECT_EQ((std::vector{fake.Top(), fake.Left(), fake.Height(), fake.Width(), fake.ButtonWidth(Control::cmdTurnOff)}),
             (std::vector<float>{1500, 3000, 705, 1830, 1740 - 375}));
   EXPECT_FALSE(fake.timerEnabled[Timer::tmr]);

@@ -1,31 +1,8 @@
-#include <fstream>
-#include <regex>
-
 #include "settings/settings.h"
 #include "tests/unit/main_fixture.h"
 
 namespace dimlux::test {
 namespace {
-
-// One line of the shared table: case | stored as | text | result | sample run against Wine.
-struct Case {
-  std::string name, kind, text, result;
-};
-
-std::vector<Case> Cases() {
-  std::vector<Case> cases;
-  std::ifstream file(DIMLUX_SETTINGS_CASES);
-  for (std::string line; std::getline(file, line);) {
-    std::smatch m;
-    if (line.starts_with("#") || !std::regex_match(line, m, std::regex("([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|.*")))
-      continue;
-    std::string text = m[3];
-    for (std::smatch r; std::regex_search(text, r, std::regex("\\{(.)\\*(\\d+)\\}"));)
-      text.replace(r.position(), r.length(), std::stoi(r[2]), std::string(r[1])[0]);
-    cases.push_back({m[1], m[2], text, m[4]});
-  }
-  return cases;
-}
 
 class SettingsTest : public MainTest {};
 
@@ -36,8 +13,7 @@ TEST_F(SettingsTest, EachStoredFormOfLeftIsUsedRoundedDownOrRepairedAlone) {
     fake = FakePlatform();
     fake.keys[kSettingsKey] = {{"Top", {kRegSz, "1500"}}, {"Bottom", {kRegSz, "705"}}, {"Right", {kRegSz, "1830"}},
                                {"Startup", {kRegSz, "1"}}};
-    const std::string bytes = c.kind == "sz0" ? c.text + '\0' : c.kind == "dword" ? std::string("\xc7\x0b\0\0", 4) : c.text;
-    if (c.kind != "absent") fake.keys[kSettingsKey]["Left"] = {c.kind == "dword" ? kRegDword : c.kind == "binary" ? kRegBinary : kRegSz, bytes};
+    if (c.stored) fake.keys[kSettingsKey]["Left"] = *c.stored;
     Main loaded(fake);
     fake.CreateForm(kMainDesign, loaded);
     loaded.Form_Load();

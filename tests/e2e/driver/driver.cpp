@@ -50,6 +50,9 @@ std::string Rect(const RECT& r) {
   return "[" + Num(r.left) + "," + Num(r.top) + "," + Num(r.right - r.left) + "," + Num(r.bottom - r.top) + "]";
 }
 
+// Adds an item to a JSON list or object under construction ("[" or "{" so far).
+void Add(std::string& list, const std::string& item) { list += (list.size() > 1 ? "," : "") + item; }
+
 std::wstring WindowText(HWND hwnd) {
   wchar_t buffer[1024] = {};
   GetWindowTextW(hwnd, buffer, 1024);
@@ -68,19 +71,16 @@ DWORD ProcessId(HWND hwnd) {
   return pid;
 }
 
+// The top-level windows of a class, or all of them for nullptr.
 std::vector<HWND> TopLevelWindows(const wchar_t* className) {
-  struct Search {
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } search{className, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        if (ClassName(hwnd) == s->className) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  static std::vector<HWND> all;
+  all.clear();
+  EnumWindows([](HWND hwnd, LPARAM) -> BOOL { return all.push_back(hwnd), TRUE; }, 0);
+  std::vector<HWND> found;
+  for (HWND hwnd : all) {
+    if (!className || ClassName(hwnd) == className) found.push_back(hwnd);
+  }
+  return found;
 }
 
 HWND VisibleMainWindow() {
@@ -92,10 +92,8 @@ HWND VisibleMainWindow() {
 // Polls `found` until it returns true or `waitMs` has passed; returns its last answer.
 template <typename Check>
 bool WaitFor(int waitMs, Check found) {
-  DWORD start = GetTickCount();
-  while (!found()) {
+  for (DWORD start = GetTickCount(); !found(); Sleep(kPollMs)) {
     if ((int)(GetTickCount() - start) >= waitMs) return false;
-    Sleep(kPollMs);
   }
   return true;
 }
@@ -107,9 +105,8 @@ std::string ButtonsJson(HWND parent) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    if (out.size() > 1) out += ",";
-    out += "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(WindowText(child)) +
-           ",\"rect\":" + Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(child)) + "}";
+    Add(out, "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" +
+                 Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(child)) + "}");
   }
   return out + "]";
 }
@@ -137,9 +134,7 @@ std::string WindowJson(HWND hwnd) {
 std::string BoxJson(HWND box) {
   std::string buttons = "[";
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    if (!GetDlgItem(box, id)) continue;
-    if (buttons.size() > 1) buttons += ",";
-    buttons += Num(id);
+    if (GetDlgItem(box, id)) Add(buttons, Num(id));
   }
   wchar_t text[2048] = {};
   GetDlgItemTextW(box, kBoxTextId, text, 2048);
@@ -150,15 +145,8 @@ std::string BoxJson(HWND box) {
 
 std::string ListJson(const wchar_t* className, std::string (*describe)(HWND)) {
   std::string out = "[";
-  for (HWND hwnd : TopLevelWindows(className)) {
-    if (out.size() > 1) out += ",";
-    out += describe(hwnd);
-  }
+  for (HWND hwnd : TopLevelWindows(className)) Add(out, describe(hwnd));
   return out + "]";
-}
-
-int WaitArg(int argc, wchar_t** argv, int index, int fallback) {
-  return index < argc ? _wtoi(argv[index]) : fallback;
 }
 
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
@@ -174,17 +162,16 @@ std::string SettledMainWindowsJson() {
   return last;
 }
 
-std::string CmdWindow(int argc, wchar_t** argv) {
-  bool found = WaitFor(WaitArg(argc, argv, 3, 0), [] { return VisibleMainWindow() != nullptr; });
+std::string CmdWindow(wchar_t** argv) {
+  bool found = WaitFor(_wtoi(argv[3]), [] { return VisibleMainWindow() != nullptr; });
   return "{\"ok\":" + Bool(found) + ",\"windows\":" + SettledMainWindowsJson() + "}";
 }
 
-std::string CmdAnswer(int argc, wchar_t** argv) {
-  if (argc < 5) return "{\"ok\":false,\"error\":\"usage\"}";
+std::string CmdAnswer(wchar_t** argv) {
   std::wstring title = argv[3];
   int buttonId = _wtoi(argv[4]);
   HWND box = nullptr;
-  WaitFor(WaitArg(argc, argv, 5, 0), [&] {
+  WaitFor(_wtoi(argv[5]), [&] {
     for (HWND hwnd : TopLevelWindows(kBoxClass))
       if (IsWindowVisible(hwnd) && WindowText(hwnd) == title && GetDlgItem(hwnd, buttonId)) box = hwnd;
     return box != nullptr;
@@ -198,17 +185,13 @@ std::string CmdAnswer(int argc, wchar_t** argv) {
 
 std::string Hex(const std::vector<BYTE>& bytes) {
   std::string out;
-  char pair[3];
-  for (BYTE b : bytes) {
-    std::snprintf(pair, sizeof pair, "%02x", b);
-    out += pair;
-  }
+  for (BYTE b : bytes) out += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
   return out;
 }
 
-std::string CmdMove(int argc, wchar_t** argv) {
+std::string CmdMove(wchar_t** argv) {
   HWND hwnd = VisibleMainWindow();
-  if (!hwnd || argc < 5) return "{\"ok\":false}";
+  if (!hwnd) return "{\"ok\":false}";
   BOOL moved = SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
   return "{\"ok\":" + Bool(moved) + "}";
 }
@@ -220,10 +203,7 @@ std::string CmdClose() {
 
 std::vector<BYTE> FromHex(const wchar_t* hex) {
   std::vector<BYTE> bytes;
-  for (const wchar_t* at = hex; at[0] && at[1]; at += 2) {
-    wchar_t pair[3] = {at[0], at[1], 0};
-    bytes.push_back(static_cast<BYTE>(std::wcstoul(pair, nullptr, 16)));
-  }
+  for (const wchar_t* at = hex; at[0] && at[1]; at += 2) bytes.push_back((BYTE)std::wcstoul(std::wstring(at, 2).c_str(), nullptr, 16));
   return bytes;
 }
 
@@ -235,12 +215,11 @@ LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::vector<BYTE> da
   return RegSetValueExW(key, name, 0, type, data.data(), size);
 }
 
-std::string CmdRegSet(int argc, wchar_t** argv) {
-  if (argc < 4 || (argc - 4) % 3 != 0) return "{\"ok\":false,\"error\":\"usage\"}";
+std::string CmdRegSet(wchar_t** argv) {
   HKEY key = nullptr;
   LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (result != ERROR_SUCCESS) return "{\"ok\":false,\"error\":" + Num(result) + "}";
-  for (int i = 4; i + 2 < argc && result == ERROR_SUCCESS; i += 3) {
+  for (int i = 4; *argv[i] && result == ERROR_SUCCESS; i += 3) {
     if (std::wcscmp(argv[i + 1], L"-") == 0) {
       result = RegDeleteValueW(key, argv[i]);
       if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
@@ -252,8 +231,7 @@ std::string CmdRegSet(int argc, wchar_t** argv) {
   return "{\"ok\":" + Bool(result == ERROR_SUCCESS) + ",\"error\":" + Num(result) + "}";
 }
 
-std::string CmdRegDump(int argc, wchar_t** argv) {
-  if (argc < 4) return "{\"ok\":false,\"error\":\"usage\"}";
+std::string CmdRegDump(wchar_t** argv) {
   HKEY key = nullptr;
   LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
   if (opened != ERROR_SUCCESS) return "{\"ok\":false,\"values\":{}}";
@@ -266,8 +244,7 @@ std::string CmdRegDump(int argc, wchar_t** argv) {
     nameLength = 256;
     RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
     data.resize(size);
-    if (values.size() > 1) values += ",";
-    values += Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}";
+    Add(values, Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}");
   }
   RegCloseKey(key);
   return "{\"ok\":true,\"values\":" + values + "}}";
@@ -306,52 +283,43 @@ long long GdiObjectCount(HANDLE process) {
 
 // The process's top-level windows and all their children: the USER objects that can be seen from outside.
 long long WindowCount(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    long long count;
-  } search{pid, 0};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        if (ProcessId(hwnd) != s->pid) return TRUE;
-        ++s->count;
-        EnumChildWindows(
-            hwnd, [](HWND, LPARAM l) -> BOOL { return ++reinterpret_cast<Search*>(l)->count, TRUE; }, lParam);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.count;
+  long long count = 0;
+  for (HWND hwnd : TopLevelWindows(nullptr)) {
+    if (ProcessId(hwnd) != pid) continue;
+    ++count;
+    EnumChildWindows(hwnd, [](HWND, LPARAM l) -> BOOL { return ++*reinterpret_cast<long long*>(l), TRUE; },
+                     reinterpret_cast<LPARAM>(&count));
+  }
+  return count;
 }
 
-std::string CmdCounts(int argc, wchar_t** argv) {
-  if (argc < 4) return "{\"ok\":false,\"error\":\"usage\"}";
+std::string CmdCounts(wchar_t** argv) {
   const DWORD pid = static_cast<DWORD>(_wtoi(argv[3]));
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
   if (!process) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
-  const long long gdi = GdiObjectCount(process);
+  const std::string counts = "{\"ok\":true,\"gdi\":" + Num(GdiObjectCount(process)) + ",\"windows\":" +
+                             Num(WindowCount(pid)) + "}";
   CloseHandle(process);
-  return "{\"ok\":true,\"gdi\":" + Num(gdi) +
-         ",\"windows\":" + Num(WindowCount(pid)) + "}";
+  return counts;
 }
 
-std::string CmdClick(int argc, wchar_t** argv) {
-  if (argc < 5) return "{\"ok\":false,\"error\":\"usage\"}";
+std::string CmdClick(wchar_t** argv) {
   HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
   HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(argv[4])) : nullptr;
   return "{\"ok\":" + Bool(control && PostMessageW(control, BM_CLICK, 0, 0)) + "}";
 }
 
-std::string Run(int argc, wchar_t** argv) {
-  std::wstring command = argc > 2 ? argv[2] : L"";
-  if (command == L"window") return CmdWindow(argc, argv);
+std::string Run(wchar_t** argv) {
+  const std::wstring command = argv[2];
+  if (command == L"window") return CmdWindow(argv);
   if (command == L"boxes") return "{\"ok\":true,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
-  if (command == L"answer") return CmdAnswer(argc, argv);
-  if (command == L"move") return CmdMove(argc, argv);
+  if (command == L"answer") return CmdAnswer(argv);
+  if (command == L"move") return CmdMove(argv);
   if (command == L"close") return CmdClose();
-  if (command == L"regset") return CmdRegSet(argc, argv);
-  if (command == L"regdump") return CmdRegDump(argc, argv);
-  if (command == L"counts") return CmdCounts(argc, argv);
-  if (command == L"click") return CmdClick(argc, argv);
+  if (command == L"regset") return CmdRegSet(argv);
+  if (command == L"regdump") return CmdRegDump(argv);
+  if (command == L"counts") return CmdCounts(argv);
+  if (command == L"click") return CmdClick(argv);
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 
@@ -359,5 +327,8 @@ std::string Run(int argc, wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
-  return WriteOut(argv[1], Run(argc, argv) + "\n") ? 0 : 2;
+  // Missing arguments read as empty.
+  std::vector<wchar_t*> args(argv, argv + argc);
+  args.resize(argc + 8, const_cast<wchar_t*>(L""));
+  return WriteOut(argv[1], Run(args.data()) + "\n") ? 0 : 2;
 }
