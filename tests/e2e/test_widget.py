@@ -138,9 +138,9 @@ class Widget(wine.DimluxTestCase):
         while (read_at := time.monotonic()) and self.place() != (twips(100), twips(120)):
             self.assertLess(read_at - moved_at, TICK_WAIT, "the first move was not stored")
             last_miss = read_at
-        self.assertTrue(self.prefix.driver("move", 300, 200)["ok"])
-        self.close(process)
+        self.assertTrue(self.prefix.driver("move", 300, 200)["ok"] and self.prefix.driver("close")["ok"])
         self.assertLess(time.monotonic() - last_miss, 0.95, "too slow to come between two ticks")
+        self.assertEqual(0, self.wait_for_exit(process))
         self.assertEqual((twips(300), twips(200)), self.place())
 
 
