@@ -194,6 +194,13 @@ def wine_env(prefix, display, debug="-all"):
             "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
 
 
+def run_wine(args, env, log_path, timeout):
+    """Runs a Wine command to its end. Its output goes to a log file, never to a pipe: the Wine services a
+    command starts inherit its output and outlive it, and a pipe they hold would not end until they do."""
+    with open(log_path, "ab") as log:
+        return subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=timeout)
+
+
 def win_path(path):
     """The Wine path of a Unix path, through drive Z:."""
     return "Z:" + str(path).replace("/", "\\")
@@ -253,8 +260,8 @@ class Prefix:
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
-            result = subprocess.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], env=self.env(),
-                                    stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+            result = run_wine([WINE, str(self.driver_exe), win_path(out), *map(str, args)], self.env(),
+                              self.folder / "driver.log", timeout)
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
@@ -264,7 +271,7 @@ class Prefix:
 
     def stop(self):
         """Ends everything running in this prefix and removes it; logs and screenshots stay."""
-        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=30)
+        run_wine([WINESERVER, "-k"], self.env(), self.folder / "wine.log", 30)
         for process in self.processes:
             try:
                 process.wait(10)
@@ -292,8 +299,8 @@ class Prefix:
 
     def make_read_only(self, name):
         """Gives a file in the program folder the read-only attribute, which Wine honours even for root."""
-        return subprocess.run([WINE, "attrib", "+r", self.program_win_path(name)], env=self.env(),
-                              capture_output=True, timeout=60).returncode == 0
+        return run_wine([WINE, "attrib", "+r", self.program_win_path(name)], self.env(), self.folder / "wine.log",
+                        60).returncode == 0
 
     def boxes(self):  # the visible message boxes
         return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
@@ -334,12 +341,12 @@ def ensure_template(display):
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not (template / ".ready").exists():
             shutil.rmtree(template, ignore_errors=True)
-            quiet = dict(env=wine_env(template, display), capture_output=True, timeout=300)
-            subprocess.run([WINE, "wineboot", "-i"], check=True, **quiet)
+            env, log = wine_env(template, display), ROOT / "template.log"
+            run_wine([WINE, "wineboot", "-i"], env, log, 300).check_returncode()
             # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
-            subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N",
-                            "/f"], check=True, **quiet)
-            subprocess.run([WINESERVER, "-w"], **quiet)
+            run_wine([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
+                     env, log, 300).check_returncode()
+            run_wine([WINESERVER, "-w"], env, log, 300)
             (template / ".ready").touch()
     return template
 
