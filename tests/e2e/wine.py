@@ -233,6 +233,9 @@ class Prefix:
     def env(self, debug="-all"):
         return wine_env(self.path, self.display, debug)
 
+    def run(self, args, timeout, log="wine.log"):
+        return run_wine(args, self.env(), self.folder / log, timeout)
+
     def start_dimlux(self, debug="-all"):
         """Starts Dimlux.exe from its program folder; its stderr (Wine's debug output) goes to dimluxN.log.
         The process's exit code is Dimlux's, though a 32-bit Dimlux runs in a process of its own."""
@@ -260,8 +263,7 @@ class Prefix:
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
-            result = run_wine([WINE, str(self.driver_exe), win_path(out), *map(str, args)], self.env(),
-                              self.folder / "driver.log", timeout)
+            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], timeout, "driver.log")
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
@@ -271,7 +273,7 @@ class Prefix:
 
     def stop(self):
         """Ends everything running in this prefix and removes it; logs and screenshots stay."""
-        run_wine([WINESERVER, "-k"], self.env(), self.folder / "wine.log", 30)
+        self.run([WINESERVER, "-k"], 30)
         for process in self.processes:
             try:
                 process.wait(10)
@@ -299,8 +301,7 @@ class Prefix:
 
     def make_read_only(self, name):
         """Gives a file in the program folder the read-only attribute, which Wine honours even for root."""
-        return run_wine([WINE, "attrib", "+r", self.program_win_path(name)], self.env(), self.folder / "wine.log",
-                        60).returncode == 0
+        return self.run([WINE, "attrib", "+r", self.program_win_path(name)], 60).returncode == 0
 
     def boxes(self):  # the visible message boxes
         return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
