@@ -222,6 +222,9 @@ class Prefix:
         self.install_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(DIMLUX_EXE, self.install_dir / "Dimlux.exe")
         self.driver_exe = shutil.copy(DRIVER_EXE, self.folder / "dimlux_driver.exe")
+        # One wineserver for the whole case: one that ends with its last client can be ending just as the
+        # next program connects, which then dies with "recvmsg: Connection reset by peer".
+        self.run([WINESERVER, "-p"], 30)
 
     install_dir = property(lambda self: self.path / "drive_c" / self.program_dir)
     exe_win_path = property(lambda self: self.program_win_path("Dimlux.exe"))
