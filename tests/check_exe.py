@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""Checks a built Dimlux.exe with the MinGW binutils' own readers: objdump for the headers and
-imports, windres for the resources.
-
-    check_exe.py <Dimlux.exe> win32|win64
-
-Checks the machine, the GUI subsystem, that only Windows system DLLs are imported (the exe must be
-linked statically), the icon, the manifest and the version block. Exits 1 if anything is wrong.
-"""
+"""check_exe.py <Dimlux.exe> win32|win64: checks the machine, the GUI subsystem, that only Windows system
+DLLs are imported (the exe is linked statically), the icon, the manifest and the version block, with the
+MinGW binutils' objdump and windres. Exits 1 if anything is wrong."""
 import re
 import subprocess
 import sys

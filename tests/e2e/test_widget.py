@@ -77,14 +77,12 @@ class Widget(wine.DimluxTestCase):
         self.assertEqual((WAKE_UP_CONTENT, stored), (wake_up_file.read_bytes(), self.prefix.texts()))
         self.display.click(SCREEN[0] // 2, SCREEN[1] // 2)
         cornered = self.wait_for_window(lambda w: is_normal(w) and w["rect"][:2] == [0, 0], timeout=TICK_WAIT + 1)
-        self.prefix.screenshot("cornered", cornered)
         self.assertEqual([0, 0, *window["rect"][2:]], cornered["rect"])
         self.assertFalse(wake_up_file.exists())
         self.assertEqual(("0", "0"), wait_until(lambda: self.place() == ("0", "0") and self.place(), TICK_WAIT))
 
     def toggle(self, window, answer, question, after):
-        """Clicks "+"/"-" for real, answers the confirmation and checks the caption, focus, Run entry and
-        "Startup" that follow."""
+        """Clicks "+"/"-", answers the question and checks the caption, focus, Run entry and "Startup"."""
         self.click_button(window, CMD_SETTINGS)
         box = self.prefix.answer("Dimlux Startup", answer)
         self.assertEqual((question, [IDYES, IDNO]), (box["text"], box["buttons"]))
@@ -98,7 +96,6 @@ class Widget(wine.DimluxTestCase):
         process, _, window = self.start_first_run(debug="+timestamp,+win")
         stored = self.prefix.texts()
         blanked = self.blank(window)
-        self.prefix.screenshot("blanked")
         x, y, width, height = blanked["rect"]
         self.assertEqual([-2, -5, True, [0, 0, *blanked["client"][2:]]],
                          [x, y, blanked["topmost"], button(blanked, CMD_TURN_OFF)["rect"]])

@@ -1,11 +1,8 @@
-"""Runs Dimlux.exe (normally the 32-bit product, which Wine runs through qemu-i386 here) under Wine on a
-private Xvfb display: one Display per test file, and per test case one Prefix copied from a template, with
-Dimlux in a folder whose name has a space. Our 64-bit driver reports windows, boxes and registry values as
-JSON; xdotool gives real input. Usage: python3 test_x.py Dimlux.exe dimlux_driver.exe [unittest args]"""
-import fcntl
+"""Runs Dimlux.exe (normally the 32-bit product) under Wine on a private Xvfb display, per test case in a
+fresh prefix with Dimlux in a folder whose name has a space. Our 64-bit driver reports windows, boxes and
+registry values as JSON; xdotool gives real input. Usage: test_x.py Dimlux.exe dimlux_driver.exe [args]"""
 import json
 import os
-import random
 import re
 import shutil
 import subprocess
@@ -17,7 +14,7 @@ from pathlib import Path
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
-WAIT_MS = 20000
+WAIT_MS = 20000  # for a window or a box to come
 DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
 IDOK, IDYES, IDNO = 1, 6, 7
@@ -36,6 +33,7 @@ FIRST_RUN_TEXT = ("You have launched this application for the first time!\r\n"
 SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
 ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
+PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
 RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'  # the Run entry of the installed Dimlux
 WAKE_UP_CONTENT = b"Get up :)\r\n"
 
@@ -44,8 +42,7 @@ DIMLUX_EXE = DRIVER_EXE = None
 DISPLAY = None  # the Xvfb shared by the test cases of one file
 
 
-def pe_machine(path):
-    """The machine a Windows executable is built for: "i386", "amd64" or the raw field in hex."""
+def pe_machine(path):  # "i386", "amd64" or the PE header's machine field in hex
     data = Path(path).read_bytes()
     machine = int.from_bytes(data[int.from_bytes(data[0x3C:0x40], "little") + 4:][:2], "little")
     return {0x14C: "i386", 0x8664: "amd64"}.get(machine, hex(machine))
@@ -55,18 +52,8 @@ def twips(pixels):  # as Dimlux stores them at 96 dpi
     return str(pixels * TWIPS)
 
 
-def sz(text, nul=True):
-    """A REG_SZ value as Windows stores it: UTF-16, with or without a terminating NUL."""
+def sz(text, nul=True):  # a REG_SZ value as Windows stores it: UTF-16, with or without a NUL
     return REG_SZ, (text + ("\0" if nul else "")).encode("utf-16-le")
-
-
-def text_of(value):
-    """The text of a (type, bytes) REG_SZ value, without the NUL Windows may store after it; None for
-    any other type."""
-    if value is None or value[0] != REG_SZ:
-        return None
-    text = value[1].decode("utf-16-le")
-    return text[:-1] if text.endswith("\0") else text
 
 
 def wait_until(check, timeout, step=0.1):
@@ -80,8 +67,7 @@ def wait_until(check, timeout, step=0.1):
 
 
 def settings_cases(sample=False):
-    """The table of stored settings values the unit tests run in full: (case, (type, bytes) or None for an
-    absent value, result); with `sample`, only the cases marked to be run against Wine too."""
+    """The unit tests' table of stored values as (case, (type, bytes) or None, result); `sample`: the wine ones."""
     cases = []
     for line in (Path(__file__).resolve().parents[1] / "settings_cases.txt").read_text().splitlines():
         if line.startswith("#") or (sample and not line.endswith("|wine")):
@@ -114,26 +100,19 @@ def display_off_requests(log_path, hwnd):
 
 
 class Display:
-    """An Xvfb server on a free display number; only the process started here is stopped. A random
-    number well above the usual ones, since two servers trying one number at once cut each other off."""
+    """An Xvfb server on a display number it picks itself; only the process started here is stopped."""
 
     def __init__(self):
         self.last_press = None, 0.0
-        for number in random.sample(range(400, 1000), 20):
-            if not display_in_use(number) and self.start(number):
-                self.name = f":{number}"
-                return
-        raise RuntimeError("Xvfb did not start")
-
-    def start(self, number):
+        numbers, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_until(lambda: self.process.poll() is not None or display_in_use(number), 20)
-        if self.process.poll() is None and display_in_use(number):
-            return True
-        self.stop()
-        return False
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
+             "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(numbers) as chosen:  # written once the server takes connections; empty if it ended
+            self.name = ":" + chosen.readline().strip()
+        if self.name == ":":
+            raise RuntimeError("Xvfb did not start")
 
     def stop(self):
         self.process.terminate()
@@ -150,8 +129,7 @@ class Display:
             self.xdotool("mousemove", "--sync", x, y)
 
     def press(self, x, y, *actions):
-        """Runs xdotool button actions at (x, y), never so soon after another press there that the two
-        would make a double click."""
+        """Runs xdotool button actions at (x, y), never so soon after a press there as to make a double click."""
         self.move_pointer(x, y)
         place, at = self.last_press
         if place == (x, y):
@@ -174,20 +152,6 @@ class Display:
             time.sleep(0.05)
         self.xdotool("mouseup", 1)
 
-    def screenshot(self, path, rect=None):
-        """Saves the screen, or the part of it given as [x, y, width, height], as an image file."""
-        crop = ["-crop", "{2}x{3}+{0}+{1}".format(*rect), "+repage"] if rect else []
-        subprocess.run(["import", "-display", self.name, "-window", "root", *crop, str(path)], check=False,
-                       timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def display_in_use(number):
-    """True if an X server listens on display `number` (its socket or its lock file exists)."""
-    socket = f"/tmp/.X11-unix/X{number}"
-    with open("/proc/net/unix") as sockets:
-        listening = any(line.rstrip().endswith(socket) for line in sockets)
-    return listening or Path(socket).exists() or Path(f"/tmp/.X{number}-lock").exists()
-
 
 def wine_env(prefix, display, debug="-all"):
     return {**os.environ, "WINEPREFIX": str(prefix), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": display.name,
@@ -201,19 +165,17 @@ def run_wine(args, env, log_path, timeout):
         return subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=timeout)
 
 
-def win_path(path):
-    """The Wine path of a Unix path, through drive Z:."""
+def win_path(path):  # through drive Z:
     return "Z:" + str(path).replace("/", "\\")
 
 
 class Prefix:
-    """A fresh Wine prefix for one test case, with Dimlux installed in `program_dir` under drive C:."""
+    """A fresh Wine prefix for one test case, with Dimlux installed in PROGRAM_DIR."""
 
-    def __init__(self, display, test_name, program_dir="Program Files/Dimlux Test"):
+    def __init__(self, display, test_name):
         self.display = display
         self.folder = ROOT / test_name
         self.path = self.folder / "prefix"
-        self.program_dir = program_dir
         self.processes = []
         self.driver_runs = 0
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -221,16 +183,14 @@ class Prefix:
         subprocess.run(["cp", "-a", str(ensure_template(display)), str(self.path)], check=True)
         self.install_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(DIMLUX_EXE, self.install_dir / "Dimlux.exe")
-        self.driver_exe = shutil.copy(DRIVER_EXE, self.folder / "dimlux_driver.exe")
+        self.driver_exe = shutil.copy(DRIVER_EXE, self.path / "dimlux_driver.exe")
         # One wineserver for the whole case: one that ends with its last client can be ending just as the
         # next program connects, which then dies with "recvmsg: Connection reset by peer".
         self.run([WINESERVER, "-p"], 30)
 
-    install_dir = property(lambda self: self.path / "drive_c" / self.program_dir)
+    install_dir = property(lambda self: self.path / "drive_c" / PROGRAM_DIR)
     exe_win_path = property(lambda self: self.program_win_path("Dimlux.exe"))
-    def program_win_path(self, name):
-        return "C:\\" + str(Path(self.program_dir) / name).replace("/", "\\")
-
+    program_win_path = staticmethod(lambda name: "C:\\" + f"{PROGRAM_DIR}/{name}".replace("/", "\\"))
     program_file = lambda self, name: self.install_dir / name
 
     def env(self, debug="-all"):
@@ -240,8 +200,7 @@ class Prefix:
         return run_wine(args, self.env(), self.folder / log, timeout)
 
     def start_dimlux(self, debug="-all"):
-        """Starts Dimlux.exe from its program folder; its stderr (Wine's debug output) goes to dimluxN.log.
-        The process's exit code is Dimlux's, though a 32-bit Dimlux runs in a process of its own."""
+        """Starts Dimlux.exe in its folder, Wine's debug output to dimluxN.log; the exit code is Dimlux's."""
         log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen([WINE, self.exe_win_path], env=self.env(debug), cwd=self.install_dir,
@@ -250,19 +209,9 @@ class Prefix:
         self.processes.append(process)
         return process
 
-    def linux_pids(self, name="Dimlux.exe"):
-        """Linux pids of the processes of this prefix whose command line names `name`."""
-        def ours(proc):
-            try:
-                return name.encode() in (proc / "cmdline").read_bytes() and \
-                    f"WINEPREFIX={self.path}\0".encode() in (proc / "environ").read_bytes()
-            except OSError:
-                return False
-        return [int(proc.name) for proc in Path("/proc").iterdir() if proc.name.isdigit() and ours(proc)]
-
     def driver(self, *args, timeout=60):
-        """Runs dimlux_driver.exe with the given command and returns its JSON answer. Under load a Wine process
-        now and then dies while starting, before it has done anything: such a run is tried again."""
+        """Runs a driver command and returns its JSON answer. A Wine process now and then dies while starting,
+        under load, before it has done anything: such a run is tried again."""
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
@@ -275,35 +224,28 @@ class Prefix:
         raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
 
     def stop(self):
-        """Ends everything running in this prefix and removes it; logs and screenshots stay."""
+        """Ends everything running in this prefix and removes it; the logs stay."""
         self.run([WINESERVER, "-k"], 30)
         for process in self.processes:
-            try:
-                process.wait(10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+            process.kill()  # only if the wineserver's end has not ended it yet
+            process.wait()
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=60)
         shutil.rmtree(self.path, ignore_errors=True)
-        Path(self.driver_exe).unlink(missing_ok=True)
 
     def main_window(self, wait_ms=WAIT_MS):
-        """The visible main window as the driver describes it, or None. Start-up shows the window before it
-        lays out the buttons and sets the "+"/"-" caption, so a window still without it is asked again."""
-        settle_until = time.monotonic() + wait_ms / 1000 + 5
-        while True:
-            windows = [w for w in self.driver("window", wait_ms)["windows"] if w["visible"]]
-            window, wait_ms = (windows[0] if windows else None), 0
-            if not window or button(window, CMD_SETTINGS)["text"] or time.monotonic() > settle_until:
-                return window
+        """The visible main window as the driver describes it once it has the "+"/"-" caption (start-up shows
+        the window before it lays out the buttons), or None."""
+        def laid_out():
+            window = next((w for w in self.driver("window")["windows"] if w["visible"]), None)
+            return window if window and button(window, CMD_SETTINGS)["text"] else None
+        return wait_until(laid_out, max(wait_ms / 1000, 5))
 
-    def answer(self, title, button_id, wait_ms=WAIT_MS):
-        """Answers the message box titled `title`; returns its description, or None if none came."""
-        result = self.driver("answer", title, button_id, wait_ms)
-        return result["box"] if result["ok"] else None
+    def answer(self, title, button_id, wait_ms=WAIT_MS):  # the box answered, or None if none came
+        box = wait_until(lambda: next((b for b in self.boxes() if b["title"] == title and button_id in b["buttons"]),
+                                      None), wait_ms / 1000)
+        return box if box and self.driver("click", box["hwnd"], button_id)["ok"] else None
 
-    def make_read_only(self, name):
-        """Gives a file in the program folder the read-only attribute, which Wine honours even for root."""
+    def make_read_only(self, name):  # an attribute Wine honours even for root
         return self.run([WINE, "attrib", "+r", self.program_win_path(name)], 60).returncode == 0
 
     def boxes(self):  # the visible message boxes
@@ -321,42 +263,34 @@ class Prefix:
     def set_dpi(self, dpi):  # the logical dpi Wine hands every program started afterwards
         self.set_values({"LogPixels": (REG_DWORD, dpi.to_bytes(4, "little"))}, "Control Panel\\Desktop")
 
-    def values(self, subkey=SETTINGS_KEY):
-        """{name: (type, stored bytes)} of every value of an HKCU key; text is UTF-16 as Windows keeps it."""
+    def values(self, subkey=SETTINGS_KEY):  # {name: (type, stored bytes)} of an HKCU key
         values = self.driver("regdump", subkey)["values"]
         return {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
 
     def texts(self, subkey=SETTINGS_KEY):
-        """{name: text} of the REG_SZ values of an HKCU key (None for a value of another type)."""
-        return {name: text_of(value) for name, value in self.values(subkey).items()}
-
-    def screenshot(self, name, window=None, margin=20):
-        """Saves the screen, or the part around `window` (as the driver describes it), in the test's folder."""
-        x, y, w, h = window["rect"] if window else (0, 0, *SCREEN)
-        rect = [max(x - margin, 0), max(y - margin, 0), w + 2 * margin, h + 2 * margin] if window else None
-        self.display.screenshot(self.folder / f"{name}.png", rect)
+        """{name: text} of an HKCU key, without a NUL stored after it; None for a value that is not REG_SZ."""
+        return {name: data.decode("utf-16-le").removesuffix("\0") if kind == REG_SZ else None
+                for name, (kind, data) in self.values(subkey).items()}
 
 
 def ensure_template(display):
-    """Makes the initialised template prefix once per build folder; parallel callers wait on a lock."""
+    """Makes the template prefix once per build folder (the e2e files run one at a time)."""
     template = ROOT / "template"
-    ROOT.mkdir(parents=True, exist_ok=True)
-    with open(ROOT / "template.lock", "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        if not (template / ".ready").exists():
-            shutil.rmtree(template, ignore_errors=True)
-            env, log = wine_env(template, display), ROOT / "template.log"
-            run_wine([WINE, "wineboot", "-i"], env, log, 300).check_returncode()
-            # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
-            run_wine([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
-                     env, log, 300).check_returncode()
-            run_wine([WINESERVER, "-w"], env, log, 300)
-            (template / ".ready").touch()
+    if not (template / ".ready").exists():
+        shutil.rmtree(template, ignore_errors=True)
+        ROOT.mkdir(parents=True, exist_ok=True)
+        env, log = wine_env(template, display), ROOT / "template.log"
+        run_wine([WINE, "wineboot", "-i"], env, log, 300).check_returncode()
+        # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
+        run_wine([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
+                 env, log, 300).check_returncode()
+        run_wine([WINESERVER, "-w"], env, log, 300)
+        (template / ".ready").touch()
     return template
 
 
 def main():
-    """Runs the test cases of the calling file on one Xvfb display shared by all of them."""
+    """Runs the calling file's test cases on one Xvfb display."""
     global DIMLUX_EXE, DRIVER_EXE, DISPLAY
     DIMLUX_EXE, DRIVER_EXE = (Path(arg).resolve() for arg in sys.argv[1:3])
     del sys.argv[1:3]
@@ -372,7 +306,7 @@ def main():
 
 
 class DimluxTestCase(unittest.TestCase):
-    """Each test case gets a fresh prefix in ROOT/<file>/<case>, removed afterwards (logs and pictures stay)."""
+    """Each test case gets a fresh prefix in ROOT/<file>/<case>, removed afterwards (the logs stay)."""
 
     def setUp(self):
         self.display = DISPLAY
@@ -387,7 +321,6 @@ class DimluxTestCase(unittest.TestCase):
         self.assertIsNotNone(box, f"no first-run box; Dimlux's exit code: {process.poll()}")
         window = self.prefix.main_window()
         self.assertIsNotNone(window, "the window did not appear")
-        self.prefix.screenshot("widget", window)
         return process, box, window
 
     def store_settings(self, **texts):
@@ -397,24 +330,20 @@ class DimluxTestCase(unittest.TestCase):
         self.assertTrue(wait_until(lambda: process.poll() is not None, timeout), f"Dimlux did not end in {timeout} s")
         return process.returncode
 
-    def close(self, process):
-        """Closes the running Dimlux with its close box's message and checks that it ends normally."""
+    def close(self, process):  # with the close box's message; it must end normally
         self.assertTrue(self.prefix.driver("close")["ok"])
         self.assertEqual(0, self.wait_for_exit(process))
 
-    def click_button(self, window, control_id):
-        """A real mouse click in the middle of a button of `window`."""
+    def click_button(self, window, control_id):  # a real click in the middle of the button
         x, y, w, h = button(window, control_id)["rect"]
         self.display.click(window["client"][0] + x + w // 2, window["client"][1] + y + h // 2)
 
-    def click_caption(self, window):
-        """A real click on the caption bar, which gives the window the X keyboard focus."""
+    def click_caption(self, window):  # a real click, which gives the window the X keyboard focus
         x, y = window["rect"][:2]
         self.display.click(x + 20, (y + window["client"][1]) // 2)
         time.sleep(0.3)
 
-    def blank(self, window):
-        """Turns the display off with a real click on the big button; returns the blanked window."""
+    def blank(self, window):  # a real click on the big button; returns the blanked window
         self.click_button(window, CMD_TURN_OFF)
         blanked = self.wait_for_window(is_turned_off)
         self.assertTrue(is_turned_off(blanked))
@@ -422,14 +351,10 @@ class DimluxTestCase(unittest.TestCase):
 
     def wait_for_window(self, check, timeout=5):
         """Polls the visible main window until check(window) holds; returns the last window seen."""
-        seen = [None]
-
-        def fresh():
-            seen[0] = self.prefix.main_window(0)
-            return seen[0] is not None and check(seen[0])
-
-        wait_until(fresh, timeout, step=0)
-        return seen[0]
+        end = time.monotonic() + timeout
+        while not ((window := self.prefix.main_window(0)) and check(window)) and time.monotonic() < end:
+            pass
+        return window
 
 
 def button(window, control_id):

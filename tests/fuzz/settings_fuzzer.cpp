@@ -22,9 +22,7 @@ constexpr const char* kKey = "Software\\Dimlux";
 constexpr const char* kNames[5] = {kTopValue, kLeftValue, kBottomValue, kRightValue, kStartupValue};
 constexpr float kTwipsPerPixel[4] = {15.0f, 12.0f, 10.0f, 1440.0f / 168.0f};
 
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
-}
+void Check(bool condition) { if (!condition) __builtin_trap(); }
 
 // What reading a value must give: the number its text (up to the first NUL, if it fits the 255-byte
 // buffer) spells, rounded down and in range; or nothing. A C-library double must agree with it.
@@ -40,12 +38,6 @@ bool Converted(const FakePlatform::Value* value, bool isStartup, const std::stri
   const double asDouble = std::strtod(text.c_str(), nullptr), low = static_cast<double>(*number);
   Check(fraction ? low <= asDouble && asDouble <= low + 1 : asDouble == low);
   return true;
-}
-
-FakePlatform::Value* Stored(FakePlatform& platform, int index) {
-  auto& values = platform.keys[kKey];
-  auto value = values.find(kNames[index]);
-  return value == values.end() ? nullptr : &value->second;
 }
 
 void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
@@ -78,12 +70,13 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
   const std::int64_t fields[5] = {main.lngTop, main.lngLeft, main.lngBottom, main.lngRight, main.intStartup};
   for (int i = 0; i < 5; ++i) {
     auto old = before.find(kNames[i]);
+    const FakePlatform::Value& now = platform.keys[kKey].at(kNames[i]);  // every value is there after loading
     std::int64_t number = 0;
     if (Converted(old == before.end() ? nullptr : &old->second, i == 4, platform.decimalSeparator, &number)) {
-      Check(Stored(platform, i)->bytes == old->second.bytes && Stored(platform, i)->type == old->second.type);
+      Check(now.bytes == old->second.bytes && now.type == old->second.type);
     } else {
-      Check(Stored(platform, i)->type == kRegSz && Stored(platform, i)->bytes == Stored(firstRun, i)->bytes);
-      Check(Converted(Stored(platform, i), i == 4, platform.decimalSeparator, &number));
+      Check(now.type == kRegSz && now.bytes == firstRun.keys[kKey].at(kNames[i]).bytes);
+      Check(Converted(&now, i == 4, platform.decimalSeparator, &number));
     }
     Check(fields[i] == number);
   }

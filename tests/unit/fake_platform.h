@@ -1,7 +1,7 @@
 // A stand-in for Windows that behaves like it where the logic can tell: a registry of keys and typed
 // values holding exact bytes (no NUL added), counted key handles, Windows' error codes, a window of whole
-// pixels inside a tool-window frame, scripted message boxes, files with attributes. Calls that reach
-// Windows are recorded in order, with their arguments.
+// pixels inside a tool-window frame, scripted message boxes, files. Calls that reach Windows are recorded
+// in order, with their arguments.
 #pragma once
 
 #include <algorithm>
@@ -24,7 +24,6 @@ struct Box {
   bool operator==(const Box&) const = default;
 };
 
-constexpr Dword kFileReadOnly = 0x1, kFileHidden = 0x2, kFileSystem = 0x4, kFileArchive = 0x20;
 constexpr Hwnd kFakeHwnd = 0x1A2B;
 constexpr Long kErrorInvalidParameter = 87;
 
@@ -42,10 +41,6 @@ class FakePlatform final : public Platform {
     Dword type;
     std::string bytes;
   };
-  struct File {
-    std::string bytes;
-    Dword attributes;
-  };
   struct Button {
     int left, top, width, height;
     std::string caption;
@@ -59,16 +54,15 @@ class FakePlatform final : public Platform {
   std::vector<std::string> calls;
   std::deque<int> answers;  // next message-box answers; when none are left: No for Yes/No boxes, else OK
   std::vector<Box> boxes;
-  std::map<std::string, File> files;
+  std::map<std::string, std::string> files;  // path: bytes
   bool cannotCreateFiles = false, cannotCreateWindow = false, formRun = false;
   int leftPx = 0, topPx = 0, widthPx = 0, heightPx = 0;  // outer rectangle
   std::map<Control, Button> buttons;
-  std::optional<Control> focus;
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
   float tppX = 15, tppY = 15;
   int screenX = 1024, screenY = 768;
   bool prevInstance = false;
-  std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe", decimalSeparator = ".";
+  std::string decimalSeparator = ".";
   std::optional<int> exitCode;
 
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
@@ -142,7 +136,7 @@ class FakePlatform final : public Platform {
     }
     return true;
   }
-  int RunForm(Control focusControl) override { return formRun = true, focus = focusControl, 0; }
+  int RunForm(Control) override { return formRun = true, 0; }
   float Top() override { return static_cast<float>(topPx) * tppY; }
   float Left() override { return static_cast<float>(leftPx) * tppX; }
   float Width() override { return static_cast<float>(widthPx) * tppX; }
@@ -159,7 +153,7 @@ class FakePlatform final : public Platform {
   float ButtonWidth(Control control) override { return static_cast<float>(buttons.at(control).width) * tppX; }
   void SetButtonWidth(Control control, float twips) override { buttons.at(control).width = PixelsX(twips); }
   void SetButtonHeight(Control control, float twips) override { buttons.at(control).height = PixelsY(twips); }
-  void SetFocus(Control control) override { focus = control; }
+  void SetFocus(Control) override {}
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
   Long SetWindowPos(Hwnd hWnd, Hwnd after, int X, int Y, int cx, int cy, Dword uFlags) override {
     calls.push_back(Call("SetWindowPos", hWnd, static_cast<std::intptr_t>(after), X, Y, cx, cy, uFlags));
@@ -184,29 +178,20 @@ class FakePlatform final : public Platform {
     return 42;
   }
 
-  // --- Files: CreateFile(CREATE_ALWAYS) replaces no read-only, hidden or system file ---
+  // --- Files (read-only ones are left to the tests under Wine) ---
   bool WriteNewFile(std::string_view path, std::string_view bytes) override {
-    auto existing = files.find(std::string(path));
-    if (cannotCreateFiles || (existing != files.end() && (existing->second.attributes & 0x7))) return false;
-    return files[std::string(path)] = {std::string(bytes), kFileArchive}, true;
+    return !cannotCreateFiles && (files[std::string(path)] = bytes, true);
   }
-  bool NormalFileExists(std::string_view path) override {
-    auto file = files.find(std::string(path));
-    return file != files.end() && !(file->second.attributes & (kFileHidden | kFileSystem));
-  }
-  bool DeleteFileA(std::string_view path) override {
-    auto file = files.find(std::string(path));
-    if (file == files.end() || (file->second.attributes & kFileReadOnly)) return false;
-    return files.erase(file), true;
-  }
+  bool NormalFileExists(std::string_view path) override { return files.count(std::string(path)); }
+  bool DeleteFileA(std::string_view path) override { return files.erase(std::string(path)); }
 
   int ScreenPixelsX() override { return screenX; }
   int ScreenPixelsY() override { return screenY; }
   float TwipsPerPixelX() override { return tppX; }
   float TwipsPerPixelY() override { return tppY; }
   bool PrevInstance() override { return prevInstance; }
-  Text ProgramFolder() override { return Text(exePath.substr(0, exePath.rfind('\\'))); }
-  Text ExePath() override { return Text(exePath); }
+  Text ProgramFolder() override { return Text("C:\\Program Files\\Dimlux"); }
+  Text ExePath() override { return Text("C:\\Program Files\\Dimlux\\Dimlux.exe"); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
   void EndProcess(int code) override { calls.push_back(Call("EndProcess", code)), exitCode = code; }
 

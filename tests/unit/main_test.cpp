@@ -79,7 +79,7 @@ TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
                                       "RegSetValueExA Bottom 705", "RegSetValueExA Left 4500",
                                       "RegSetValueExA Right 1830", "RegCloseKey"));
   main.cmdTurnOff_Click();
-  fake.files[kWakeUpFile] = {"Get up :)\r\n", kFileArchive};
+  fake.files[kWakeUpFile] = "Get up :)\r\n";
   fake.calls.clear();
   main.tmrSticky_Timer();
   main.Form_Unload();

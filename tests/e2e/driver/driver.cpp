@@ -1,16 +1,7 @@
-// dimlux_driver: looks at and pokes Dimlux's windows from inside the same Wine prefix, for the end-to-end
-// tests. Results go to a JSON file (first argument), never to stdout.
-//
-//   dimlux_driver OUT window [WAIT_MS]           all "DimluxMain" windows; waits for a visible one
-//   dimlux_driver OUT boxes                      all message boxes
-//   dimlux_driver OUT answer TITLE ID [WAIT_MS]  posts BM_CLICK to button ID of the box titled TITLE
-//   dimlux_driver OUT move X Y                   moves the main window's outer rectangle
-//   dimlux_driver OUT close                      posts WM_CLOSE to the main window
-//   dimlux_driver OUT regset SUBKEY [NAME TYPE HEX]...  stores exactly these bytes (TYPE - deletes the value)
-//   dimlux_driver OUT regdump SUBKEY             type and raw bytes of every value of an HKCU key
-//   dimlux_driver OUT counts PID                 GDI objects and windows of a process
-//   dimlux_driver OUT click HWND ID              posts BM_CLICK to control ID of window HWND
+// dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside the same Wine prefix, for
+// the end-to-end tests. The answer goes to the JSON file OUT, never to stdout; the commands are under Run.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -22,7 +13,6 @@ namespace {
 constexpr wchar_t kMainClass[] = L"DimluxMain";
 constexpr wchar_t kBoxClass[] = L"#32770";
 constexpr int kBoxTextId = 0xFFFF;
-constexpr int kPollMs = 50;
 constexpr int kSettleMs = 10;
 constexpr int kSettleReads = 50;
 
@@ -39,9 +29,7 @@ std::string Quote(const std::wstring& text) {
 
 bool WriteOut(const wchar_t* path, const std::string& json) {
   FILE* out = _wfopen(path, L"wb");
-  if (!out) return false;
-  std::fwrite(json.data(), 1, json.size(), out);
-  return std::fclose(out) == 0;
+  return out && std::fwrite(json.data(), 1, json.size(), out) == json.size() && std::fclose(out) == 0;
 }
 
 std::string Bool(bool value) { return value ? "true" : "false"; }
@@ -73,13 +61,10 @@ DWORD ProcessId(HWND hwnd) {
 
 // The top-level windows of a class, or all of them for nullptr.
 std::vector<HWND> TopLevelWindows(const wchar_t* className) {
-  static std::vector<HWND> all;
-  all.clear();
-  EnumWindows([](HWND hwnd, LPARAM) -> BOOL { return all.push_back(hwnd), TRUE; }, 0);
   std::vector<HWND> found;
-  for (HWND hwnd : all) {
-    if (!className || ClassName(hwnd) == className) found.push_back(hwnd);
-  }
+  EnumWindows([](HWND hwnd, LPARAM l) -> BOOL { return reinterpret_cast<std::vector<HWND>*>(l)->push_back(hwnd), TRUE; },
+              reinterpret_cast<LPARAM>(&found));
+  std::erase_if(found, [&](HWND hwnd) { return className && ClassName(hwnd) != className; });
   return found;
 }
 
@@ -87,15 +72,6 @@ HWND VisibleMainWindow() {
   for (HWND hwnd : TopLevelWindows(kMainClass))
     if (IsWindowVisible(hwnd)) return hwnd;
   return nullptr;
-}
-
-// Polls `found` until it returns true or `waitMs` has passed; returns its last answer.
-template <typename Check>
-bool WaitFor(int waitMs, Check found) {
-  for (DWORD start = GetTickCount(); !found(); Sleep(kPollMs)) {
-    if ((int)(GetTickCount() - start) >= waitMs) return false;
-  }
-  return true;
 }
 
 std::string ButtonsJson(HWND parent) {
@@ -162,27 +138,6 @@ std::string SettledMainWindowsJson() {
   return last;
 }
 
-std::string CmdWindow(wchar_t** argv) {
-  bool found = WaitFor(_wtoi(argv[3]), [] { return VisibleMainWindow() != nullptr; });
-  return "{\"ok\":" + Bool(found) + ",\"windows\":" + SettledMainWindowsJson() + "}";
-}
-
-std::string CmdAnswer(wchar_t** argv) {
-  std::wstring title = argv[3];
-  int buttonId = _wtoi(argv[4]);
-  HWND box = nullptr;
-  WaitFor(_wtoi(argv[5]), [&] {
-    for (HWND hwnd : TopLevelWindows(kBoxClass))
-      if (IsWindowVisible(hwnd) && WindowText(hwnd) == title && GetDlgItem(hwnd, buttonId)) box = hwnd;
-    return box != nullptr;
-  });
-  if (!box) return "{\"ok\":false,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
-  std::string described = BoxJson(box);
-  // Posted: a sent BM_CLICK is only acted on after a delay under Wine.
-  PostMessageW(GetDlgItem(box, buttonId), BM_CLICK, 0, 0);
-  return "{\"ok\":true,\"box\":" + described + "}";
-}
-
 std::string Hex(const std::vector<BYTE>& bytes) {
   std::string out;
   for (BYTE b : bytes) out += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
@@ -236,29 +191,26 @@ std::string CmdRegDump(wchar_t** argv) {
   LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
   if (opened != ERROR_SUCCESS) return "{\"ok\":false,\"values\":{}}";
   std::string values = "{";
-  for (DWORD index = 0;; ++index) {
+  LONG result = ERROR_SUCCESS;
+  for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
     wchar_t name[256];
-    DWORD nameLength = 256, type = 0, size = 0;
-    if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-    std::vector<BYTE> data(size);
-    nameLength = 256;
-    RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
+    std::vector<BYTE> data(1 << 16);
+    DWORD nameLength = 256, type = 0, size = static_cast<DWORD>(data.size());
+    result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
     data.resize(size);
-    Add(values, Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}");
+    if (result == ERROR_SUCCESS) Add(values, Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}");
   }
   RegCloseKey(key);
-  return "{\"ok\":true,\"values\":" + values + "}}";
+  return "{\"ok\":" + Bool(result == ERROR_NO_MORE_ITEMS) + ",\"values\":" + values + "}}";
 }
 
-// Wine reports no GUI resource counts (GetGuiResources gives 0), so GDI objects are counted in the
-// process's GDI handle table and windows by enumerating them.
 template <typename Function>
 Function NtdllFunction(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
 }
 
-// Wine keeps each process's GDI objects in a table that the PEB points to (GdiSharedHandleTable);
-// an entry whose type byte is set is in use.
+// Wine reports no GUI resource counts (GetGuiResources gives 0), but keeps each process's GDI objects in a
+// table that the PEB points to (GdiSharedHandleTable): an entry whose type byte is set is in use.
 long long GdiObjectCount(HANDLE process) {
   constexpr ULONG kProcessBasicInformation = 0;
   constexpr SIZE_T kPebGdiTableOffset = 0xF8;
@@ -297,12 +249,15 @@ std::string CmdCounts(wchar_t** argv) {
   const DWORD pid = static_cast<DWORD>(_wtoi(argv[3]));
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
   if (!process) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
+  PROCESS_MEMORY_COUNTERS memory = {};
+  K32GetProcessMemoryInfo(process, &memory, sizeof memory);
   const std::string counts = "{\"ok\":true,\"gdi\":" + Num(GdiObjectCount(process)) + ",\"windows\":" +
-                             Num(WindowCount(pid)) + "}";
+                             Num(WindowCount(pid)) + ",\"resident_kb\":" + Num(memory.WorkingSetSize / 1024) + "}";
   CloseHandle(process);
   return counts;
 }
 
+// Posted: a sent BM_CLICK is only acted on after a delay under Wine.
 std::string CmdClick(wchar_t** argv) {
   HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
   HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(argv[4])) : nullptr;
@@ -311,15 +266,14 @@ std::string CmdClick(wchar_t** argv) {
 
 std::string Run(wchar_t** argv) {
   const std::wstring command = argv[2];
-  if (command == L"window") return CmdWindow(argv);
+  if (command == L"window") return "{\"ok\":true,\"windows\":" + SettledMainWindowsJson() + "}";
   if (command == L"boxes") return "{\"ok\":true,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
-  if (command == L"answer") return CmdAnswer(argv);
-  if (command == L"move") return CmdMove(argv);
-  if (command == L"close") return CmdClose();
-  if (command == L"regset") return CmdRegSet(argv);
-  if (command == L"regdump") return CmdRegDump(argv);
-  if (command == L"counts") return CmdCounts(argv);
-  if (command == L"click") return CmdClick(argv);
+  if (command == L"move") return CmdMove(argv);      // X Y: the main window's outer rectangle
+  if (command == L"close") return CmdClose();        // WM_CLOSE to the main window
+  if (command == L"regset") return CmdRegSet(argv);  // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
+  if (command == L"regdump") return CmdRegDump(argv);  // SUBKEY: type and bytes of each value of an HKCU key
+  if (command == L"counts") return CmdCounts(argv);    // PID: its GDI objects, windows and working set
+  if (command == L"click") return CmdClick(argv);      // HWND ID: BM_CLICK to a control of that window
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 
