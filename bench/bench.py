@@ -185,8 +185,6 @@ class Bench:
         self.prefix = wine.Prefix(self.display, "run")
         for name in ("baseline_window", "baseline_blank", "bench_probe"):
             shutil.copy(self.exe[name], self.prefix.install_dir / f"{name}.exe")
-        # A persistent server keeps the prefix's system processes warm between the runs.
-        subprocess.run([wine.WINESERVER, "-p"], env=self.prefix.env(), check=True)
         self.probe_runs = 0
 
     def tear_down(self):

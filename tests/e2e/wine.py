@@ -38,8 +38,7 @@ RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'  # the Run entry of t
 WAKE_UP_CONTENT = b"Get up :)\r\n"
 
 ROOT = Path(os.environ.get("DIMLUX_E2E_ROOT", Path(__file__).resolve().parents[2] / "build/win64/e2e"))
-DIMLUX_EXE = DRIVER_EXE = None
-DISPLAY = None  # the Xvfb shared by the test cases of one file
+DIMLUX_EXE = DRIVER_EXE = DISPLAY = None  # DISPLAY: the Xvfb shared by the test cases of one file
 
 
 def pe_machine(path):  # "i386", "amd64" or the PE header's machine field in hex
@@ -88,8 +87,7 @@ def settings_writes(log_path):
 
 
 def display_off_requests(log_path, hwnd):
-    """Times of the display-off requests in a +timestamp,+win trace, and of the first placement without
-    HWND_TOPMOST after them (the restore), or None."""
+    """Times of the display-off requests in a +timestamp,+win trace, and of the restore after them, or None."""
     requests, restored = [], None
     for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", Path(log_path).read_text(errors="replace"), re.M):
         if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
@@ -210,8 +208,7 @@ class Prefix:
         return process
 
     def driver(self, *args, timeout=60):
-        """Runs a driver command and returns its JSON answer. A Wine process now and then dies while starting,
-        under load, before it has done anything: such a run is tried again."""
+        """Runs a driver command and returns its answer; a run that died while starting, under load, is tried again."""
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
@@ -263,14 +260,10 @@ class Prefix:
     def set_dpi(self, dpi):  # the logical dpi Wine hands every program started afterwards
         self.set_values({"LogPixels": (REG_DWORD, dpi.to_bytes(4, "little"))}, "Control Panel\\Desktop")
 
-    def values(self, subkey=SETTINGS_KEY):  # {name: (type, stored bytes)} of an HKCU key
-        values = self.driver("regdump", subkey)["values"]
-        return {name: (v["type"], bytes.fromhex(v["hex"])) for name, v in values.items()}
-
     def texts(self, subkey=SETTINGS_KEY):
-        """{name: text} of an HKCU key, without a NUL stored after it; None for a value that is not REG_SZ."""
-        return {name: data.decode("utf-16-le").removesuffix("\0") if kind == REG_SZ else None
-                for name, (kind, data) in self.values(subkey).items()}
+        """{name: text} of an HKCU key's values, without a NUL stored after it; None for one not REG_SZ."""
+        return {name: bytes.fromhex(v["hex"]).decode("utf-16-le").removesuffix("\0") if v["type"] == REG_SZ else None
+                for name, v in self.driver("regdump", subkey)["values"].items()}
 
 
 def ensure_template(display):
@@ -345,15 +338,13 @@ class DimluxTestCase(unittest.TestCase):
 
     def blank(self, window):  # a real click on the big button; returns the blanked window
         self.click_button(window, CMD_TURN_OFF)
-        blanked = self.wait_for_window(is_turned_off)
-        self.assertTrue(is_turned_off(blanked))
-        return blanked
+        return self.wait_for_window(is_turned_off)
 
     def wait_for_window(self, check, timeout=5):
-        """Polls the visible main window until check(window) holds; returns the last window seen."""
+        """Polls the visible main window until check(window) holds, and returns it; fails if it does not."""
         end = time.monotonic() + timeout
-        while not ((window := self.prefix.main_window(0)) and check(window)) and time.monotonic() < end:
-            pass
+        while not ((window := self.prefix.main_window(0)) and check(window)):
+            self.assertLess(time.monotonic(), end, f"the window did not come to the state waited for: {window}")
         return window
 
 

@@ -4,12 +4,12 @@
 // in order, with their arguments.
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <optional>
+#include <ranges>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,9 +66,8 @@ class FakePlatform final : public Platform {
   std::optional<int> exitCode;
 
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
-    std::vector<std::string> matching;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(matching), [&](auto& c) { return c.starts_with(prefix); });
-    return matching;
+    auto matching = calls | std::views::filter([&](const std::string& call) { return call.starts_with(prefix); });
+    return {matching.begin(), matching.end()};
   }
 
   // --- Registry ---

@@ -2,6 +2,7 @@
 // the end-to-end tests. The answer goes to the JSON file OUT, never to stdout; the commands are under Run.
 #include <windows.h>
 #include <psapi.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -146,9 +147,8 @@ std::string Hex(const std::vector<BYTE>& bytes) {
 
 std::string CmdMove(wchar_t** argv) {
   HWND hwnd = VisibleMainWindow();
-  if (!hwnd) return "{\"ok\":false}";
-  BOOL moved = SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
-  return "{\"ok\":" + Bool(moved) + "}";
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE;
+  return "{\"ok\":" + Bool(hwnd && SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, flags)) + "}";
 }
 
 std::string CmdClose() {
@@ -212,20 +212,15 @@ Function NtdllFunction(const char* name) {
 // Wine reports no GUI resource counts (GetGuiResources gives 0), but keeps each process's GDI objects in a
 // table that the PEB points to (GdiSharedHandleTable): an entry whose type byte is set is in use.
 long long GdiObjectCount(HANDLE process) {
-  constexpr ULONG kProcessBasicInformation = 0;
   constexpr SIZE_T kPebGdiTableOffset = 0xF8;
   constexpr SIZE_T kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
-  using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+  using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
   auto query = NtdllFunction<NtQueryInformationProcessFn>("NtQueryInformationProcess");
-  struct {
-    void* reserved1;
-    BYTE* peb;
-    void* reserved2[4];
-  } basic = {};
-  if (query(process, kProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+  PROCESS_BASIC_INFORMATION basic = {};
+  if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
   BYTE* table = nullptr;
-  if (!ReadProcessMemory(process, basic.peb + kPebGdiTableOffset, &table, sizeof table, nullptr) || !table)
-    return -1;
+  BYTE* const gdiTableField = reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kPebGdiTableOffset;
+  if (!ReadProcessMemory(process, gdiTableField, &table, sizeof table, nullptr) || !table) return -1;
   std::vector<BYTE> entries(kEntrySize * kEntries);
   if (!ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) return -1;
   long long used = 0;
