@@ -9,7 +9,6 @@
 #include <deque>
 #include <map>
 #include <optional>
-#include <ranges>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,8 +65,9 @@ class FakePlatform final : public Platform {
   std::optional<int> exitCode;
 
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
-    auto matching = calls | std::views::filter([&](const std::string& call) { return call.starts_with(prefix); });
-    return {matching.begin(), matching.end()};
+    std::vector<std::string> matching = calls;
+    std::erase_if(matching, [&](const std::string& call) { return !call.starts_with(prefix); });
+    return matching;
   }
 
   // --- Registry ---
