@@ -110,8 +110,9 @@ std::string WindowJson(HWND hwnd) {
 
 std::string BoxJson(HWND box) {
   std::string buttons = "[";
+  // Until Wine has set a box up it holds every button; only the ones it shows are visible.
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    if (GetDlgItem(box, id)) Add(buttons, Num(id));
+    if (HWND button = GetDlgItem(box, id); button && IsWindowVisible(button)) Add(buttons, Num(id));
   }
   wchar_t text[2048] = {};
   GetDlgItemTextW(box, kBoxTextId, text, 2048);
