@@ -112,7 +112,7 @@ std::string BoxJson(HWND box) {
   std::string buttons = "[";
   // Until Wine has set a box up it holds every button; only the ones it shows are visible.
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    if (HWND button = GetDlgItem(box, id); button && IsWindowVisible(button)) Add(buttons, Num(id));
+    if (IsWindowVisible(GetDlgItem(box, id))) Add(buttons, Num(id));  // false for a missing one too
   }
   wchar_t text[2048] = {};
   GetDlgItemTextW(box, kBoxTextId, text, 2048);
