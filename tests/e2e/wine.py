@@ -58,11 +58,9 @@ def sz(text, nul=True):  # a REG_SZ value as Windows stores it: UTF-16, with or 
 def wait_until(check, timeout, step=0.1):
     """Polls check() until it returns something true or timeout seconds pass; returns its last result."""
     end = time.monotonic() + timeout
-    while True:
-        result = check()
-        if result or time.monotonic() >= end:
-            return result
+    while not (result := check()) and time.monotonic() < end:
         time.sleep(step)
+    return result
 
 
 def settings_cases(sample=False):
@@ -237,10 +235,13 @@ class Prefix:
             return window if window and button(window, CMD_SETTINGS)["text"] else None
         return wait_until(laid_out, max(wait_ms / 1000, 5))
 
-    def answer(self, title, button_id, wait_ms=WAIT_MS):  # the box answered, or None if none came
+    def answer(self, title, button_id, wait_ms=WAIT_MS):  # the box clicked; fails with what is shown if none came
         box = wait_until(lambda: next((b for b in self.boxes() if b["title"] == title and button_id in b["buttons"]),
                                       None), wait_ms / 1000)
-        return box if box and self.driver("click", box["hwnd"], button_id)["ok"] else None
+        if not (box and self.driver("click", box["hwnd"], button_id)["ok"]):
+            raise AssertionError(f"no {title} box to answer {button_id}: {self.boxes()}; "
+                                 f"Dimlux's exit codes: {[p.poll() for p in self.processes]}")
+        return box
 
     def make_read_only(self, name):  # an attribute Wine honours even for root
         return self.run([WINE, "attrib", "+r", self.program_win_path(name)], 60).returncode == 0
@@ -311,7 +312,6 @@ class DimluxTestCase(unittest.TestCase):
         """Starts Dimlux in an empty prefix, answers the first-run question No; returns (process, box, window)."""
         process = self.prefix.start_dimlux(debug)
         box = self.prefix.answer("Dimlux", IDNO)
-        self.assertIsNotNone(box, f"no first-run box; Dimlux's exit code: {process.poll()}")
         window = self.prefix.main_window()
         self.assertIsNotNone(window, "the window did not appear")
         return process, box, window
