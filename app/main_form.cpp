@@ -21,6 +21,7 @@ constexpr const char* kFirstRunText =
 constexpr const char* kRegistryErrorText = "Error while accessing the registry!\r\nPlease contact ";
 constexpr std::string_view kWakeUpFileName = "getup.txt";
 constexpr std::string_view kWakeUpContent = "Get up :)\r\n";
+constexpr std::string_view kNoProgramFolder = "(the program folder's path is too long or cannot be read)";
 
 constexpr int kExitRegistryError = 2;
 constexpr int kExitFatal = 3;
@@ -118,7 +119,11 @@ void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
 void Main::AnswerSecondCopy() {
   if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;
   const Text path = WakeUpFilePath();
-  if (!platform_.WriteNewFile(path, kWakeUpContent)) Fatal("Could not write the wake-up file", path);
+  if (path.empty()) {
+    Fatal("Could not write the wake-up file", kNoProgramFolder);
+  } else if (!platform_.WriteNewFile(path, kWakeUpContent)) {
+    Fatal("Could not write the wake-up file", path);
+  }
 }
 
 // First run: creates the key, seeds it from the designed window and offers the readme. Returns the open
@@ -220,7 +225,7 @@ void Main::Form_Unload() {
 
 void Main::AnswerWakeUp() {
   const Text path = WakeUpFilePath();
-  if (!platform_.NormalFileExists(path)) return;
+  if (path.empty() || !platform_.NormalFileExists(path)) return;
   if (!platform_.DeleteFileA(path)) {
     Fatal("Could not delete the wake-up file", path);
     return;
@@ -250,8 +255,10 @@ void Main::StoreGeometryIfChanged() {
   lngRight = RoundToLong(width);
 }
 
+// Empty when the program folder is not known: never a file in some other folder.
 Text Main::WakeUpFilePath() {
   Text path = platform_.ProgramFolder();
+  if (path.empty()) return {};
   if (!path.view().ends_with('\\')) path += '\\';
   return path + kWakeUpFileName;
 }

@@ -15,6 +15,11 @@ bool Confirmed(Platform& platform, const char* question) {
   return platform.MsgBox(question, kBoxTitle, kMbYesNo | kMbIconInformation) == kIdYes;
 }
 
+bool WriteRunEntry(Platform& platform, HKey hKey, const Text& data) {
+  return platform.RegSetValueExA(hKey, kRunValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(data.c_str()),
+                                 static_cast<Dword>(data.size())) == kErrorSuccess;
+}
+
 std::int16_t Disable(Platform& platform) {
   StoreStartupSetting(platform, 0);
   HKey hKey = OpenUserKey(platform, kRunSubKey);
@@ -27,9 +32,9 @@ std::int16_t Enable(Platform& platform) {
   std::int16_t intStartup = 1;
   StoreStartupSetting(platform, intStartup);
   HKey hKey = OpenUserKey(platform, kRunSubKey);
-  Text data = RunEntryData(platform);
-  if (platform.RegSetValueExA(hKey, kRunValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(data.c_str()),
-                              static_cast<Dword>(data.size())) != kErrorSuccess) {
+  const Text data = RunEntryData(platform);
+  // No path is better than a cut or garbled one, which Windows would fail to start without a word.
+  if (data.empty() || !WriteRunEntry(platform, hKey, data)) {
     platform.MsgBox(kAddError, "Dimlux", kMbOk | kMbIconStop);
     intStartup = 0;
     // Keep the stored flag in step with the missing entry, so the next start shows "+" too.
@@ -41,7 +46,10 @@ std::int16_t Enable(Platform& platform) {
 
 }  // namespace
 
-Text RunEntryData(Platform& platform) { return Text("\"") + platform.ExePath() + "\""; }
+Text RunEntryData(Platform& platform) {
+  const Text exe = platform.ExePath();
+  return exe.empty() ? Text() : Text("\"") + exe + "\"";
+}
 
 std::int16_t ToggleStartWithWindows(Platform& platform, std::int16_t intStartup) {
   if (intStartup == 1) return Confirmed(platform, kOfferDisable) ? Disable(platform) : intStartup;

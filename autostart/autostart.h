@@ -11,7 +11,7 @@ constexpr const char* kRunSubKey = "Software\\Microsoft\\Windows\\CurrentVersion
 constexpr const char* kRunValue = "Dimlux";
 
 // The entry's data: the running executable's full path in quotes, so that a folder with spaces in its
-// name cannot make Windows run some other program first.
+// name cannot make Windows run some other program first; empty when the path cannot be had whole.
 Text RunEntryData(Platform& platform);
 
 // Asks whether to switch starting with Windows over, and if so records the choice in the settings key

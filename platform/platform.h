@@ -149,8 +149,10 @@ class Platform {
   virtual float TwipsPerPixelY() = 0;
 
   virtual bool PrevInstance() = 0;
-  virtual Text ProgramFolder() = 0;  // no trailing backslash, except at a drive's root
-  virtual Text ExePath() = 0;        // full path of the running executable
+  // The running executable's full path, and its folder (no trailing backslash, except at a drive's root).
+  // Both are empty when the path cannot be had whole (too long, or not in the ANSI calls' code page).
+  virtual Text ProgramFolder() = 0;
+  virtual Text ExePath() = 0;
   virtual Text DecimalSeparator() = 0;  // the user's locale
 
   // Ends the process. Under test it only records the code, so callers return right after.

@@ -31,6 +31,8 @@ def main():
         ('level="asInvoker"' in manifest, "manifest asks for asInvoker"),
         (re.search(r"<dpiAware[^>]*>true</dpiAware>", manifest) is not None, "manifest declares system DPI awareness"),
         ("dpiAwareness" not in manifest, "manifest asks for no per-monitor awareness"),
+        (re.search(r"<activeCodePage[^>]*>UTF-8</activeCodePage>", manifest) is not None,
+         "manifest makes UTF-8 the code page of the ANSI calls"),
         (re.search(r'VALUE "CompanyName", "[^"]+"', resources) is not None, "a CompanyName"),
     ] + [(line in resources, line) for line in VERSION_LINES]
     for ok, what in checks:

@@ -32,6 +32,20 @@ unsigned long long FolderTag(Text folder) {
   return hash;
 }
 
+// Room for any MAX_PATH path in UTF-8, the manifest's code page for the ANSI calls, and still for a file name
+// appended to its folder.
+constexpr DWORD kExePathBytes = 3 * MAX_PATH;
+static_assert(kExePathBytes + 32 < Text::kCapacity);
+
+// Empty rather than wrong: when the path does not fit, or when it does not lead back to the file, as where
+// Windows before 1903 ignores the manifest's UTF-8 and puts "?" or look-alikes for letters the code page lacks.
+Text ReadExePath() {
+  char path[kExePathBytes] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, kExePathBytes);
+  if (length == 0 || length >= kExePathBytes || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return {};
+  return Text(std::string_view(path, length));
+}
+
 }  // namespace
 
 Platform& ThePlatform() {
@@ -154,10 +168,13 @@ bool Win32Platform::PrevInstance() {
   return GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+// Asked every second for the wake-up file; read once, as it cannot change while the program runs.
 Text Win32Platform::ExePath() {
-  char path[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return Text(path);
+  static bool read = false;
+  static Text path;
+  if (!read) path = ReadExePath();
+  read = true;
+  return path;
 }
 
 Text Win32Platform::ProgramFolder() {
@@ -169,8 +186,11 @@ Text Win32Platform::ProgramFolder() {
 }
 
 Text Win32Platform::DecimalSeparator() {
-  char separator[8] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator) == 0) return Text(".");
+  char separator[16] = {};  // up to three letters, each up to four bytes in UTF-8
+  // In the code page of the other ANSI calls (UTF-8 by the manifest), not in the locale's own, which would
+  // turn a separator such as the Arabic one into "?" on its way to the registry.
+  const LCTYPE what = LOCALE_SDECIMAL | LOCALE_USE_CP_ACP;
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, what, separator, sizeof separator) == 0) return Text(".");
   return Text(separator);
 }
 

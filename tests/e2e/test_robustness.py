@@ -1,11 +1,15 @@
 """Dimlux under Wine when things go wrong: a read-only wake-up file (one stop box for the running copy and
-for a second copy, and the file stays), and five copies started at once on a first run."""
+for a second copy, and the file stays), five copies started at once on a first run, and a folder whose name
+the system's ANSI code page cannot hold."""
 import time
 
 import wine
-from wine import EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES, SECOND_COPY_TEXT, WAKE_UP_CONTENT, twips, wait_until
+from wine import (CMD_SETTINGS, EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES, RUN_KEY, SECOND_COPY_TEXT, TICK_WAIT,
+                  WAKE_UP_CONTENT, button, sz, twips, wait_until)
 
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
+FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"  # Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252
+ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
 
 
 class Robustness(wine.DimluxTestCase):
@@ -62,6 +66,31 @@ class Robustness(wine.DimluxTestCase):
         self.assertEqual({"Top": "0", "Left": "0", "Bottom": twips(window["rect"][3]), "Right": twips(window["rect"][2]),
                           "Startup": "0"}, self.prefix.texts())
 
+    def test_kept_in_a_folder_named_in_other_scripts(self):
+        self.prefix.move_dimlux(FOREIGN_DIR)
+        self.prefix.set_dpi(168)  # 8.57 twips per pixel: the stored sizes have fractions
+        self.prefix.set_values({"sDecimal": sz(ARABIC_DECIMAL_SEPARATOR)}, "Control Panel\\International")
+        process, _, window = self.start_first_run()
+        seeded = self.prefix.texts()
+        self.assertIn(ARABIC_DECIMAL_SEPARATOR, seeded["Bottom"])
+        self.assertTrue(self.prefix.driver("click", window["hwnd"], CMD_SETTINGS)["ok"])
+        self.prefix.answer("Dimlux Startup", IDYES)
+        self.wait_for_window(lambda w: button(w, CMD_SETTINGS)["text"] == "-")
+        entry = self.prefix.texts(RUN_KEY)["Dimlux"]
+        self.assertEqual(f'"{self.prefix.exe_win_path}"', entry)
+        self.assertTrue(self.prefix.unix_path(entry.strip('"')).is_file())
+        self.close(process)
+
+        self.prefix.start_dimlux()
+        restarted = self.prefix.main_window()
+        self.assertEqual("-", button(restarted, CMD_SETTINGS)["text"])
+        self.assertEqual(window["rect"], restarted["rect"])
+        self.assertEqual({**seeded, "Startup": "1"}, self.prefix.texts(), "a stored value was repaired")
+        second = self.prefix.start_dimlux()
+        self.prefix.answer("Dimlux", IDYES)
+        self.assertEqual(0, self.wait_for_exit(second))
+        self.wait_for_window(lambda w: w["rect"][:2] == [0, 0], timeout=TICK_WAIT + 1)
+        self.assertEqual([], self.prefix.boxes())
 
 if __name__ == "__main__":
     wine.main()

@@ -184,10 +184,21 @@ class Prefix:
         # next program connects, which then dies with "recvmsg: Connection reset by peer".
         self.run([WINESERVER, "-p"], 30)
 
-    install_dir = property(lambda self: self.path / "drive_c" / PROGRAM_DIR)
+    program_dir = PROGRAM_DIR  # under drive C:
+    install_dir = property(lambda self: self.path / "drive_c" / self.program_dir)
     exe_win_path = property(lambda self: self.program_win_path("Dimlux.exe"))
-    program_win_path = staticmethod(lambda name: "C:\\" + f"{PROGRAM_DIR}/{name}".replace("/", "\\"))
+    program_win_path = lambda self, name: "C:\\" + f"{self.program_dir}/{name}".replace("/", "\\")
     program_file = lambda self, name: self.install_dir / name
+
+    def move_dimlux(self, program_dir):
+        """Keeps Dimlux.exe in another folder under drive C: from now on."""
+        exe = self.program_file("Dimlux.exe")
+        self.program_dir = program_dir
+        self.install_dir.mkdir(parents=True, exist_ok=True)
+        shutil.move(exe, self.program_file("Dimlux.exe"))
+
+    def unix_path(self, win_path):  # of a path on drive C:
+        return self.path / "drive_c" / win_path.removeprefix("C:\\").replace("\\", "/")
 
     def env(self, debug="-all"):
         return wine_env(self.path, self.display, debug)

@@ -62,6 +62,7 @@ class FakePlatform final : public Platform {
   int screenX = 1024, screenY = 768;
   bool prevInstance = false;
   std::string decimalSeparator = ".";
+  std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path the platform cannot have whole
   std::optional<int> exitCode;
 
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
@@ -189,8 +190,8 @@ class FakePlatform final : public Platform {
   float TwipsPerPixelX() override { return tppX; }
   float TwipsPerPixelY() override { return tppY; }
   bool PrevInstance() override { return prevInstance; }
-  Text ProgramFolder() override { return Text("C:\\Program Files\\Dimlux"); }
-  Text ExePath() override { return Text("C:\\Program Files\\Dimlux\\Dimlux.exe"); }
+  Text ProgramFolder() override { return Text(std::string_view(exePath).substr(0, exePath.rfind('\\'))); }
+  Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
   void EndProcess(int code) override { calls.push_back(Call("EndProcess", code)), exitCode = code; }
 

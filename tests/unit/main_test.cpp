@@ -126,5 +126,25 @@ TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablin
   EXPECT_EQ((std::pair{fake.boxes, Stored("Startup")}), (std::pair{std::vector{kOfferDisable}, std::string("0")}));
 }
 
+TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUpFile) {
+  LoadStored();
+  fake.exePath = "";  // what the platform gives for a path too long for its buffers
+  fake.answers = {kIdYes};
+  main.cmdSettings_Click();
+  EXPECT_EQ(fake.boxes.back(), (Box{"Error adding Dimlux to system startup!", "Dimlux", 0x10}));
+  EXPECT_EQ(Stored("Dimlux", kRunKey), "<absent>");
+  EXPECT_EQ(Stored("Startup"), "0");
+  EXPECT_EQ(fake.buttons[Control::cmdSettings].caption, "+");
+
+  fake = FakePlatform();
+  fake.exePath = "";
+  fake.prevInstance = true;
+  fake.answers = {kIdYes};
+  EXPECT_EQ(StartProgram(fake), 3);
+  EXPECT_TRUE(fake.files.empty());
+  EXPECT_EQ(fake.boxes.back().text,
+            "Could not write the wake-up file:\r\n(the program folder's path is too long or cannot be read)");
+}
+
 }  // namespace
 }  // namespace dimlux::test
