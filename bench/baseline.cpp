@@ -73,8 +73,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const RECT rect = OuterRect();
   HWND hwnd = CreateWindowExA(kExStyle, kClassName, "Baseline", kStyle, rect.left, rect.top, rect.right - rect.left,
                               rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
-  HWND button = CreateWindowExA(0, "BUTTON", "Turn Off", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
-                                64, 24, hwnd, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
+  HWND button = CreateWindowExA(0, "BUTTON", "Turn Off", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 64,
+                                24, hwnd, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
   ShowWindow(hwnd, SW_SHOW);
   SetFocus(button);
   SetTimer(hwnd, kTimerId, kTickMs, nullptr);

@@ -14,7 +14,8 @@ add_executable(Dimlux WIN32
 target_compile_options(Dimlux PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${DIMLUX_SIZE_FLAGS} -Wall -Wextra>)
 target_compile_definitions(Dimlux PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(Dimlux PRIVATE dimlux_logic advapi32 user32 gdi32)
-target_link_options(Dimlux PRIVATE -static -s -Wl,--gc-sections)
+# No link time in the PE header (its TimeDateStamp stays 0): the same sources give the same bytes.
+target_link_options(Dimlux PRIVATE -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 set_target_properties(Dimlux PROPERTIES OUTPUT_NAME Dimlux)
 
 # The company name reaches the version block through a generated header: windres
@@ -29,13 +30,12 @@ set_property(SOURCE app/res/dimlux.rc APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/app/res/dimlux.ico ${CMAKE_SOURCE_DIR}/app/res/dimlux.manifest
   ${CMAKE_BINARY_DIR}/generated/dimlux_company.h)
 
-# A zip with the executable and the README.
+# The release zip: the executable, the user readme and their SHA-256 sums (cmake/make_zip.py).
 set(DIMLUX_ZIP ${CMAKE_BINARY_DIR}/Dimlux-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}.zip)
 add_custom_target(package
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/zip
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Dimlux> ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR}/zip/
-  COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip ${CMAKE_COMMAND} -E tar cf ${DIMLUX_ZIP} --format=zip Dimlux.exe README.md
-  DEPENDS Dimlux
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/make_zip.py ${DIMLUX_ZIP} $<TARGET_FILE:Dimlux>
+    ${CMAKE_SOURCE_DIR}/docs/readme.txt ${CMAKE_SOURCE_DIR}
+  DEPENDS Dimlux ${CMAKE_SOURCE_DIR}/cmake/make_zip.py ${CMAKE_SOURCE_DIR}/docs/readme.txt
   COMMENT "Packing ${DIMLUX_ZIP}")
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)

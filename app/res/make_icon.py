@@ -14,10 +14,22 @@ SIZE = 32
 
 # The standard Windows 16-colour palette, as (red, green, blue).
 PALETTE = [
-    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
-    (0x00, 0x00, 0x80), (0x80, 0x00, 0x80), (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0),
-    (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
-    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
+    (0x00, 0x00, 0x00),
+    (0x80, 0x00, 0x00),
+    (0x00, 0x80, 0x00),
+    (0x80, 0x80, 0x00),
+    (0x00, 0x00, 0x80),
+    (0x80, 0x00, 0x80),
+    (0x00, 0x80, 0x80),
+    (0xC0, 0xC0, 0xC0),
+    (0x80, 0x80, 0x80),
+    (0xFF, 0x00, 0x00),
+    (0x00, 0xFF, 0x00),
+    (0xFF, 0xFF, 0x00),
+    (0x00, 0x00, 0xFF),
+    (0xFF, 0x00, 0xFF),
+    (0x00, 0xFF, 0xFF),
+    (0xFF, 0xFF, 0xFF),
 ]
 BLACK, NAVY, SILVER, GRAY, RED = 0, 4, 7, 8, 9
 TRANSPARENT = None
@@ -31,18 +43,18 @@ def fill(pixels, left, top, right, bottom, colour):
 
 
 def draw_monitor(pixels):
-    fill(pixels, 1, 2, 30, 23, BLACK)      # outline
-    fill(pixels, 2, 3, 29, 22, SILVER)     # bezel
-    fill(pixels, 2, 22, 29, 22, GRAY)      # bezel shadow
-    fill(pixels, 4, 5, 27, 20, BLACK)      # screen, switched off
-    for step in range(3):                  # faint glare in the top-left corner
+    fill(pixels, 1, 2, 30, 23, BLACK)  # outline
+    fill(pixels, 2, 3, 29, 22, SILVER)  # bezel
+    fill(pixels, 2, 22, 29, 22, GRAY)  # bezel shadow
+    fill(pixels, 4, 5, 27, 20, BLACK)  # screen, switched off
+    for step in range(3):  # faint glare in the top-left corner
         fill(pixels, 6 + step, 11 - step * 2, 6 + step, 12 - step * 2, NAVY)
-    fill(pixels, 26, 21, 27, 21, RED)      # power lamp
-    fill(pixels, 12, 24, 19, 26, GRAY)     # neck
+    fill(pixels, 26, 21, 27, 21, RED)  # power lamp
+    fill(pixels, 12, 24, 19, 26, GRAY)  # neck
     fill(pixels, 11, 24, 11, 26, BLACK)
     fill(pixels, 20, 24, 20, 26, BLACK)
-    fill(pixels, 6, 27, 25, 29, BLACK)     # foot outline
-    fill(pixels, 7, 27, 24, 28, SILVER)    # foot
+    fill(pixels, 6, 27, 25, 29, BLACK)  # foot outline
+    fill(pixels, 7, 27, 24, 28, SILVER)  # foot
 
 
 def draw_power_symbol(pixels, centre_x, centre_y):
@@ -91,8 +103,7 @@ def ico_file(pixels):
     palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
     xor, mask = xor_bitmap(pixels), and_mask(pixels)
     # BITMAPINFOHEADER: the height counts the XOR bitmap and the AND mask.
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0,
-                         len(xor) + len(mask), 0, 0, 16, 0)
+    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0, len(xor) + len(mask), 0, 0, 16, 0)
     image = header + palette + xor + mask
     directory = struct.pack("<HHH", 0, 1, 1)
     entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
