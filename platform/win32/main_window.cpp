@@ -59,6 +59,7 @@ Button* FindButton(HWND hwnd) {
 
 // Twips to whole pixels, to the nearest pixel.
 int ToPixels(float twips, float twipsPerPixel) { return static_cast<int>(std::lround(twips / twipsPerPixel)); }
+int ToPixels(int twips, float twipsPerPixel) { return ToPixels(static_cast<float>(twips), twipsPerPixel); }
 
 RECT WindowRect() {
   RECT rect = {};
@@ -88,7 +89,7 @@ void SizeButtonTo(HWND button, int width, int height) {
 HFONT CreateDesignFont(const ButtonDesign& design) {
   if (design.fontName == nullptr) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   HDC screen = GetDC(nullptr);
-  const int height = -static_cast<int>(std::lround(design.fontPoints * GetDeviceCaps(screen, LOGPIXELSY) / 72.0f));
+  const int height = -static_cast<int>(std::lround(design.fontPoints * static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY)) / 72.0f));
   ReleaseDC(nullptr, screen);
   return CreateFontA(height, 0, 0, 0, design.fontWeight, FALSE, FALSE, FALSE, static_cast<DWORD>(design.fontCharset),
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
