@@ -3,7 +3,8 @@ running copy once it is back from blanking, and the file stays), and five copies
 import time
 
 import wine
-from wine import EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES, SCREEN, SECOND_COPY_TEXT, WAKE_UP_CONTENT, twips, wait_until
+from wine import (EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES, SCREEN, SECOND_COPY_TEXT, WAKE_UP_CONTENT, twips,
+                  wait_until)
 
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
 
