@@ -9,6 +9,8 @@ from wine import (DISABLE_TEXT, ENABLE_TEXT, FACES, RUN_ENTRY, CMD_OPT, CMD_SETT
                   IDNO, IDYES, RUN_KEY, SCREEN, SECOND_COPY_TEXT, TICK_WAIT, TOOL_TIP, TWIPS, WAKE_UP_CONTENT, button,
                   is_normal, is_turned_off, middle, sz, twips, wait_until)
 
+VK_RETURN, VK_SPACE = 0x0D, 0x20
+
 GOOD = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "1"}
 MIN_REQUESTS_PER_SECOND, MAX_GAP, MAX_AFTER_RESTORE = 30, 0.2, 0.1
 
@@ -61,9 +63,9 @@ class Widget(wine.DimluxTestCase):
         self.assert_drawn(window, CMD_SETTINGS)
         self.focus_after("shift+Tab")
         window = self.toggle(window, IDYES, ENABLE_TEXT, "-")
-        for key, state in (("Return", is_turned_off), ("space", is_normal)):  # held down: acts once, not per repeat
-            self.display.xdotool("keydown", key, "keydown", key, "keydown", key, "keydown", key, "keyup", key)
-            self.assertTrue(state(self.settled_window(state)), f"{key} held down")
+        for key, state in ((VK_RETURN, is_turned_off), (VK_SPACE, is_normal)):  # held down: once, not per repeat
+            self.assertTrue(self.prefix.driver("hold", key, 4)["ok"])
+            self.assertTrue(state(self.settled_window(state)), f"key {key} held down")
         self.assertEqual(window["rect"], self.prefix.main_window(0)["rect"])
         self.close(process)
         # The first blanking: requests at 30/s or more through a nudged mouse, none after Turn On.
@@ -139,7 +141,7 @@ class Widget(wine.DimluxTestCase):
                 self.blank(window)
         time.sleep(2.5)  # blanked, the widget leaves the request and the settings alone
         self.assertEqual((WAKE_UP_CONTENT, stored), (wake_up_file.read_bytes(), self.prefix.texts()))
-        self.display.click(SCREEN[0] // 2, SCREEN[1] // 2)
+        self.display.click(SCREEN[0] - 5, SCREEN[1] - 5)  # anywhere on the blanked face
         cornered = self.wait_for_window(lambda w: is_normal(w) and w["rect"][:2] == [0, 0], timeout=TICK_WAIT + 1)
         self.assertEqual([0, 0, *window["rect"][2:]], cornered["rect"])
         self.assertFalse(wake_up_file.exists())

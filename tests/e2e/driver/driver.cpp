@@ -299,6 +299,20 @@ std::string CmdCounts(wchar_t** argv) {
   return counts;
 }
 
+// A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
+// release, all as input to the window in front (X gives no auto-repeat for synthetic keys).
+std::string CmdHold(wchar_t** argv) {
+  const int presses = _wtoi(argv[4]);
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = static_cast<WORD>(_wtoi(argv[3]));
+  int sent = 0;
+  for (int i = 0; i < presses; ++i) sent += SendInput(1, &input, sizeof input);
+  input.ki.dwFlags = KEYEVENTF_KEYUP;
+  sent += SendInput(1, &input, sizeof input);
+  return "{\"ok\":" + Bool(sent == presses + 1) + "}";
+}
+
 // Posted: a sent BM_CLICK is only acted on after a delay under Wine.
 std::string CmdClick(wchar_t** argv) {
   HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
@@ -318,6 +332,7 @@ std::string Run(wchar_t** argv) {
   if (command == L"regdump") return CmdRegDump(argv);  // SUBKEY: type and bytes of each value of an HKCU key
   if (command == L"counts") return CmdCounts(argv);    // PID: its GDI objects, windows and working set
   if (command == L"click") return CmdClick(argv);      // HWND ID: BM_CLICK to a control of that window
+  if (command == L"hold") return CmdHold(argv);        // VK PRESSES
   if (command == L"inkheight") return CmdInkHeight(argv);  // FACE PX TEXT
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
