@@ -189,5 +189,6 @@ class Widget(wine.DimluxTestCase):
         self.assertEqual(0, self.wait_for_exit(process))
         self.assertEqual((twips(300), twips(200)), self.place(), ending)
 
+
 if __name__ == "__main__":
     wine.main()
