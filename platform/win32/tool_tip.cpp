@@ -11,12 +11,14 @@ constexpr int kBelowCursor = 20;
 
 HWND g_popup = nullptr;
 HWND g_trackedTool = nullptr;
-const char* g_text = "";
 
 HFONT TipFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 LRESULT CALLBACK TipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_PAINT) return DefWindowProcA(hwnd, message, wParam, lParam);
+  // The text is the window's own, where screen readers look for it.
+  char text[256] = {};
+  GetWindowTextA(hwnd, text, sizeof text);
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(hwnd, &paint);
   RECT rect;
@@ -25,7 +27,7 @@ LRESULT CALLBACK TipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
   HGDIOBJ oldFont = SelectObject(dc, TipFont());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-  DrawTextA(dc, g_text, -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  DrawTextA(dc, text, -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   SelectObject(dc, oldFont);
   EndPaint(hwnd, &paint);
   return 0;
@@ -46,8 +48,8 @@ HWND Popup() {
 }
 
 void Show(const char* text) {
-  g_text = text;
   HWND popup = Popup();
+  SetWindowTextA(popup, text);
   HDC dc = GetDC(popup);
   HGDIOBJ oldFont = SelectObject(dc, TipFont());
   RECT textRect = {};

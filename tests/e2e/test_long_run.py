@@ -8,7 +8,6 @@ import unittest
 import wine
 from wine import is_normal, is_turned_off
 
-SETTINGS = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}
 STORED_RECT = [100, 200, 160, 60]
 CYCLES, CYCLES_PER_BURST = 200, 20
 MAX_GROWTH = {"gdi": 2, "windows": 0, "resident_kb": 512}  # from first to last sample of a phase
@@ -18,7 +17,7 @@ MAX_GROWTH = {"gdi": 2, "windows": 0, "resident_kb": 512}  # from first to last 
 class LongRun(wine.DimluxTestCase):
 
     def test_long_run(self):
-        self.store_settings(**SETTINGS)
+        self.store_settings(**wine.STORED)
         process = self.prefix.start_dimlux(debug="+win,+reg")
         window = self.prefix.main_window()
         self.assertEqual(STORED_RECT, window["rect"])

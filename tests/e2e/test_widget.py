@@ -1,11 +1,15 @@
-"""The real Dimlux.exe under Wine, used as a person would: the first run, stored values as Wine's registry
-gives them, a second copy, the keyboard and the start-with-Windows button, blanking, and position keeping."""
+"""The real Dimlux.exe under Wine, used as a person would: the first run, what the screen shows, the tooltip, every
+input path (mouse, double click, keyboard, keys held down), the start-with-Windows button, blanking, stored values as
+Wine's registry gives them, a second copy, and position keeping up to the end of a Windows session."""
 import time
+from collections import Counter
 
 import wine
-from wine import (DISABLE_TEXT, ENABLE_TEXT, RUN_ENTRY, CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT, IDNO, IDYES, RUN_KEY,
-                  SCREEN, SECOND_COPY_TEXT, TICK_WAIT, TWIPS, WAKE_UP_CONTENT, button, is_normal, is_turned_off, sz,
-                  twips, wait_until)
+from wine import (DISABLE_TEXT, ENABLE_TEXT, FACES, RUN_ENTRY, CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT,
+                  IDNO, IDYES, RUN_KEY, SCREEN, SECOND_COPY_TEXT, TICK_WAIT, TOOL_TIP, TWIPS, WAKE_UP_CONTENT, button,
+                  is_normal, is_turned_off, middle, sz, twips, wait_until)
+
+VK_RETURN, VK_SPACE = 0x0D, 0x20
 
 GOOD = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "1"}
 MIN_REQUESTS_PER_SECOND, MAX_GAP, MAX_AFTER_RESTORE = 30, 0.2, 0.1
@@ -15,8 +19,8 @@ class Widget(wine.DimluxTestCase):
 
     place = lambda self: (lambda texts: (texts["Left"], texts["Top"]))(self.prefix.texts())
 
-    def test_first_run_keyboard_and_start_with_windows(self):
-        process, box, window = self.start_first_run()
+    def test_first_run_drawn_and_every_input_path(self):
+        process, box, window = self.start_first_run(debug="+timestamp,+win")
         self.assertEqual((FIRST_RUN_TEXT, [IDYES, IDNO]), (box["text"], box["buttons"]))
         self.assertEqual(("Dimlux", [712, 425, 89, 24], CMD_TURN_OFF), (window["title"], window["client"], window["focus"]))
         self.assertEqual((True, True, False), (window["topmost"], window["toolwindow"], window["appwindow"]))
@@ -25,17 +29,53 @@ class Widget(wine.DimluxTestCase):
         left, top, width, height = window["rect"]
         self.assertEqual({"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width),
                           "Startup": "0"}, self.prefix.texts())
+        self.display.move_pointer(0, 0)
+        self.assert_drawn(window, CMD_TURN_OFF)
+
+        turn_off = middle(window, CMD_TURN_OFF)
+        self.display.move_pointer(*turn_off)
+        tip = wait_until(self.visible_tips, 5)
+        self.assertEqual([TOOL_TIP], [t["text"] for t in tip or []], "no tip after the hover time")
+        self.assertTrue(0 <= tip[0]["rect"][0] - turn_off[0] <= 32 and 0 < tip[0]["rect"][1] - turn_off[1] <= 32)
+        self.display.move_pointer(0, 0)
+        self.assertTrue(wait_until(lambda: not self.visible_tips(), 5), "leaving the button hides the tip")
+        # Wine sees no pointer outside its windows, and makes no move from coming back to the same pixel.
+        turn_off = turn_off[0] - 8, turn_off[1]
+        self.display.move_pointer(*turn_off)
+        self.assertTrue(wait_until(self.visible_tips, 5))
+        self.display.click(*turn_off)
+        self.wait_for_window(is_turned_off)
+        self.assertEqual([], self.visible_tips(), "a click hides the tip")
+        time.sleep(1)
+        self.display.xdotool("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
+        time.sleep(1)
+        self.display.click(*middle(window, CMD_SETTINGS))  # where "+" was: the blanked face takes the click
+        self.wait_for_window(is_normal)
+        self.display.press(*turn_off, "click", "--repeat", 2, "--delay", 150, 1)  # two clicks: blanked and back
+        self.assertTrue(is_normal(self.settled_window(is_normal)))
+        self.assertEqual([], self.prefix.boxes())
 
         self.click_caption(window)
-        for expected in (CMD_SETTINGS, CMD_OPT, CMD_TURN_OFF):
-            self.display.key("Tab")
-            self.assertEqual(expected, self.prefix.main_window()["focus"])
+        walks = {"Tab": [CMD_SETTINGS, CMD_OPT, CMD_TURN_OFF], "shift+Tab": [CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF]}
+        for key, walk in walks.items():  # round the tab order, forwards and backwards
+            self.assertEqual(walk, [self.focus_after(key) for _ in walk])
+        self.focus_after("Tab")
+        self.assert_drawn(window, CMD_SETTINGS)
+        self.focus_after("shift+Tab")
         window = self.toggle(window, IDYES, ENABLE_TEXT, "-")
-        self.display.key("Return")  # the focus is back on the big button
-        self.wait_for_window(is_turned_off)
-        self.display.key("space")
-        self.assertEqual(window["rect"], self.wait_for_window(is_normal)["rect"])
+        for key, state in ((VK_RETURN, is_turned_off), (VK_SPACE, is_normal)):  # held down: once, not per repeat
+            self.assertTrue(self.prefix.driver("hold", key, 4)["ok"])
+            self.assertTrue(state(self.settled_window(state)), f"key {key} held down")
+        self.assertEqual(window["rect"], self.prefix.main_window(0)["rect"])
         self.close(process)
+        # The first blanking: requests at 30/s or more through a nudged mouse, none after Turn On.
+        requests, restored_at = wine.display_off_requests(process.log_path, window["hwnd"])
+        self.assertIsNotNone(restored_at, "no restore in the trace")
+        self.assertGreater(len(requests), 2 * MIN_REQUESTS_PER_SECOND)
+        self.assertGreaterEqual((len(requests) - 1) / (requests[-1] - requests[0]), MIN_REQUESTS_PER_SECOND)
+        self.assertLess(max(b - a for a, b in zip(requests, requests[1:])), MAX_GAP)
+        self.assertLessEqual(requests[-1], restored_at + MAX_AFTER_RESTORE)
+        self.assertGreater(requests[-1], restored_at - MAX_GAP, "requests stopped before the restore")
 
         self.prefix.start_dimlux()
         self.click_button(self.prefix.main_window(), CMD_SETTINGS)
@@ -44,6 +84,32 @@ class Widget(wine.DimluxTestCase):
         self.assertTrue(wait_until(lambda: self.place() == (twips(200), twips(150)), TICK_WAIT))
         self.prefix.answer("Dimlux Startup", IDNO)
         self.toggle(self.wait_for_window(lambda w: w["rect"][:2] == [200, 150]), IDYES, DISABLE_TEXT, "+")
+
+    def assert_drawn(self, window, focused):
+        """On the screen: each face in its colour, the focus rectangle on `focused` only, each caption centred."""
+        shot = wine.Screenshot(self.display)
+        for control_id, colour in FACES.items():
+            x, y, width, height = button(window, control_id)["rect"]
+            face = [window["client"][0] + x, window["client"][1] + y, width, height]
+            inside = [face[0] + 4, face[1] + 4, width - 8, height - 8]  # within the edge and the focus rectangle
+            self.assertEqual(colour, Counter(shot.colours(inside).values()).most_common(1)[0][0], control_id)
+            ring = list(shot.colours([face[0] + 3, face[1] + 3, width - 6, 1]).values())
+            self.assertEqual(control_id == focused, ring.count(colour) < 0.9 * len(ring), f"focus on {control_id}")
+            ink_x, ink_y, ink_width, ink_height = shot.ink(inside, colour)
+            self.assertLessEqual(abs(2 * (ink_x - face[0]) + ink_width - width), 4, f"{control_id} centred across")
+            self.assertLessEqual(abs(2 * (ink_y - face[1]) + ink_height - height), 3, f"{control_id} centred down")
+
+    def visible_tips(self):
+        return [tip for tip in self.prefix.driver("tips")["tips"] if tip["visible"]]
+
+    def focus_after(self, key):
+        self.display.key(key)
+        return self.prefix.main_window()["focus"]
+
+    def settled_window(self, check):  # once check holds, the window a moment later: no further change came
+        self.wait_for_window(check)
+        time.sleep(1)
+        return self.prefix.main_window(0)
 
     def test_stored_left_as_wine_gives_it(self):
         # The sample of the unit tests' table of stored values that shows Wine's registry agrees with the fake.
@@ -75,7 +141,7 @@ class Widget(wine.DimluxTestCase):
                 self.blank(window)
         time.sleep(2.5)  # blanked, the widget leaves the request and the settings alone
         self.assertEqual((WAKE_UP_CONTENT, stored), (wake_up_file.read_bytes(), self.prefix.texts()))
-        self.display.click(SCREEN[0] // 2, SCREEN[1] // 2)
+        self.display.click(SCREEN[0] - 5, SCREEN[1] - 5)  # anywhere on the blanked face
         cornered = self.wait_for_window(lambda w: is_normal(w) and w["rect"][:2] == [0, 0], timeout=TICK_WAIT + 1)
         self.assertEqual([0, 0, *window["rect"][2:]], cornered["rect"])
         self.assertFalse(wake_up_file.exists())
@@ -91,34 +157,7 @@ class Widget(wine.DimluxTestCase):
                          (self.prefix.texts(RUN_KEY).get("Dimlux"), self.prefix.texts()["Startup"]))
         return window
 
-    def test_click_blanks_and_click_restores(self):
-        process, _, window = self.start_first_run(debug="+timestamp,+win")
-        stored = self.prefix.texts()
-        blanked = self.blank(window)
-        x, y, width, height = blanked["rect"]
-        self.assertEqual([-2, -5, True, [0, 0, *blanked["client"][2:]]],
-                         [x, y, blanked["topmost"], button(blanked, CMD_TURN_OFF)["rect"]])
-        self.assertGreaterEqual((x + width, y + height), SCREEN)
-        time.sleep(1)
-        self.display.xdotool("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
-        time.sleep(1)
-        self.assertTrue(is_turned_off(self.prefix.main_window(0)))
-        self.display.click(SCREEN[0] // 2, SCREEN[1] // 2)
-        restored = self.wait_for_window(is_normal)
-        self.assertEqual((window["rect"], window["buttons"]), (restored["rect"], restored["buttons"]))
-        time.sleep(0.5)
-        self.assertEqual(stored, self.prefix.texts())
-        self.close(process)
-
-        requests, restored_at = wine.display_off_requests(process.log_path, window["hwnd"])
-        self.assertIsNotNone(restored_at, "no restore in the trace")
-        self.assertGreater(len(requests), 2 * MIN_REQUESTS_PER_SECOND)
-        self.assertGreaterEqual((len(requests) - 1) / (requests[-1] - requests[0]), MIN_REQUESTS_PER_SECOND)
-        self.assertLess(max(b - a for a, b in zip(requests, requests[1:])), MAX_GAP)
-        self.assertLessEqual(requests[-1], restored_at + MAX_AFTER_RESTORE)
-        self.assertGreater(requests[-1], restored_at - MAX_GAP, "requests stopped before the restore")
-
-    def test_dragged_widget_is_stored_and_a_move_just_before_closing_too(self):
+    def test_dragged_widget_is_stored_and_a_move_just_before_the_end_too(self):
         process, _, window = self.start_first_run()
         self.click_caption(window)
         x, y = window["rect"][:2]
@@ -127,17 +166,28 @@ class Widget(wine.DimluxTestCase):
         self.assertEqual([x - 400, y - 250, *window["rect"][2:]],
                          self.wait_for_window(lambda w: w["rect"][:2] == [x - 400, y - 250])["rect"])
         self.assertTrue(wait_until(lambda: self.place() == (twips(x - 400), twips(y - 250)), TICK_WAIT))
-        # Right after the tick that stores a first move, a second move and the close both come before the
-        # next tick, so only the close itself can store the second move.
+        self.end_right_after_a_move(process, "close")
+        self.end_right_after_a_move(self.prefix.start_dimlux(), "endsession", "logoff")
+        process = self.prefix.start_dimlux()
+        self.blank(self.prefix.main_window())
+        stored = self.prefix.texts()
+        self.assertTrue(self.prefix.driver("endsession", "shutdown")["ok"])
+        self.assertEqual(0, self.wait_for_exit(process))
+        self.assertEqual(stored, self.prefix.texts(), "blanked, the end of a session stores nothing")
+
+    def end_right_after_a_move(self, process, *ending):
+        """Right after the tick that stores a first move, a second move and the end (the close box's message, or
+        the end of the Windows session) both come before the next tick: only the end itself can store it."""
+        self.prefix.main_window()
         moved_at = last_miss = time.monotonic()
         self.prefix.driver("move", 100, 120)
         while (read_at := time.monotonic()) and self.place() != (twips(100), twips(120)):
             self.assertLess(read_at - moved_at, TICK_WAIT, "the first move was not stored")
             last_miss = read_at
-        self.assertTrue(self.prefix.driver("move", 300, 200)["ok"] and self.prefix.driver("close")["ok"])
+        self.assertTrue(self.prefix.driver("move", 300, 200, *ending)["ok"])
         self.assertLess(time.monotonic() - last_miss, 0.95, "too slow to come between two ticks")
         self.assertEqual(0, self.wait_for_exit(process))
-        self.assertEqual((twips(300), twips(200)), self.place())
+        self.assertEqual((twips(300), twips(200)), self.place(), ending)
 
 
 if __name__ == "__main__":

@@ -36,6 +36,9 @@ DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
 RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'  # the Run entry of the installed Dimlux
 WAKE_UP_CONTENT = b"Get up :)\r\n"
+TOOL_TIP = "Click to turn off. Press ENTER or SPACE or Click to turn on again!"
+FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
+STORED = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}  # whole twips
 
 ROOT = Path(os.environ.get("DIMLUX_E2E_ROOT", Path(__file__).resolve().parents[2] / "build/win64/e2e"))
 DIMLUX_EXE = DRIVER_EXE = DISPLAY = None  # DISPLAY: the Xvfb shared by the test cases of one file
@@ -85,14 +88,22 @@ def settings_writes(log_path):
 
 
 def display_off_requests(log_path, hwnd):
-    """Times of the display-off requests in a +timestamp,+win trace, and of the restore after them, or None."""
+    """In a +timestamp,+win trace, the times of the display-off requests from the first blanking to the next one,
+    and of the restore in between, or None."""
     requests, restored = [], None
     for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", Path(log_path).read_text(errors="replace"), re.M):
         if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
             requests.append(float(stamp))
         elif requests and restored is None and text.startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
             restored = float(stamp)
+        elif restored and re.match(rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xf+, -2,-5 ", text):
+            break
     return requests, restored
+
+
+def middle(window, control_id):  # of a button, on the screen
+    x, y, width, height = button(window, control_id)["rect"]
+    return window["client"][0] + x + width // 2, window["client"][1] + y + height // 2
 
 
 class Display:
@@ -147,6 +158,29 @@ class Display:
             self.move_pointer(start[0] + (end[0] - start[0]) * i // steps, start[1] + (end[1] - start[1]) * i // steps)
             time.sleep(0.05)
         self.xdotool("mouseup", 1)
+
+
+class Screenshot:
+    """The Xvfb screen as ImageMagick's import reads it, as rows of RGB bytes."""
+
+    def __init__(self, display):
+        raw = subprocess.run(["import", "-display", display.name, "-window", "root", "-depth", "8", "rgb:-"],
+                             check=True, capture_output=True, timeout=60).stdout
+        self.rows = [raw[y * SCREEN[0] * 3:(y + 1) * SCREEN[0] * 3] for y in range(SCREEN[1])]
+
+    def colours(self, rect):
+        """{(x, y): (red, green, blue)} of the pixels of rect [x, y, width, height] that lie on the screen."""
+        x, y, width, height = rect
+        return {(i, j): tuple(self.rows[j][3 * i:3 * i + 3]) for j in range(max(y, 0), min(y + height, SCREEN[1]))
+                for i in range(max(x, 0), min(x + width, SCREEN[0]))}
+
+    def ink(self, rect, background):
+        """The bounding box [x, y, width, height] of the pixels of rect that are not the background, or None."""
+        inked = [point for point, colour in self.colours(rect).items() if colour != background]
+        if not inked:
+            return None
+        xs, ys = [x for x, _ in inked], [y for _, y in inked]
+        return [min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1]
 
 
 def wine_env(prefix, display, debug="-all"):
@@ -339,8 +373,7 @@ class DimluxTestCase(unittest.TestCase):
         self.assertEqual(0, self.wait_for_exit(process))
 
     def click_button(self, window, control_id):  # a real click in the middle of the button
-        x, y, w, h = button(window, control_id)["rect"]
-        self.display.click(window["client"][0] + x + w // 2, window["client"][1] + y + h // 2)
+        self.display.click(*middle(window, control_id))
 
     def click_caption(self, window):  # a real click, which gives the window the X keyboard focus
         x, y = window["rect"][:2]

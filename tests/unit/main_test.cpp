@@ -22,22 +22,6 @@ TEST_F(MainTest, FirstRunSeedsTheKeyAndOffersTheReadme) {
                                            "Would you like to read the Readme file?", "Dimlux", 0x44}}));
 }
 
-TEST_F(MainTest, SecondCopyWritesTheWakeUpFileOnlyOnYesAndEndsUnseen) {
-  for (bool cannotWrite : {false, true}) {
-    for (int answer : {kIdNo, kIdYes}) {
-      fake = FakePlatform();
-      fake.prevInstance = true, fake.answers = {answer}, fake.cannotCreateFiles = cannotWrite;
-      const int exitCode = StartProgram(fake);
-      EXPECT_EQ(fake.boxes[0], (Box{"Dimlux is already running!\r\nDo you want it shown? :)", "Dimlux", 0x44}));
-      EXPECT_EQ(fake.files.count(kWakeUpFile), answer == kIdYes && !cannotWrite ? 1u : 0u);
-      EXPECT_EQ(exitCode, answer == kIdYes && cannotWrite ? 3 : 0);
-      EXPECT_EQ(fake.boxes.size(), answer == kIdYes && cannotWrite ? 2u : 1u);
-      EXPECT_TRUE(fake.CallsStartingWith("Reg").empty() && fake.CallsStartingWith("SetWindowPos").empty());
-    }
-  }
-  EXPECT_EQ(fake.boxes[1], (Box{std::string("Could not write the wake-up file:\r\n") + kWakeUpFile, "Dimlux", 0x10}));
-}
-
 TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   fake.uncreatableKeys.insert(kSettingsKey);
   EXPECT_EQ(StartProgram(fake), 2);
@@ -93,9 +77,10 @@ TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
             (std::tuple{std::size_t{0}, 0.0f, 0.0f, std::string("0"), std::string("0")}));
 }
 
-TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWhole) {
+TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWholeAndTheNextStartReadsWhatItWrote) {
   fake.tppX = fake.tppY = 1440.0f / 168;  // 8.5714...: no window value is a whole number of twips
-  Load();                                  // fields rounded down from the first-run seed
+  fake.decimalSeparator = ",";
+  Load();  // fields rounded down from the first-run seed
   fake.calls.clear();
   main.tmrSticky_Timer();
   EXPECT_TRUE(fake.calls.empty());
@@ -103,9 +88,16 @@ TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWhole) {
   main.tmrSticky_Timer();
   main.tmrSticky_Timer();
   EXPECT_EQ(fake.CallsStartingWith("RegSetValueExA"),
-            (std::vector<std::string>{"RegSetValueExA Top 6214.2856", "RegSetValueExA Bottom 557.1428",
-                                      "RegSetValueExA Left 10654.2852", "RegSetValueExA Right 1388.5714"}));
+            (std::vector<std::string>{"RegSetValueExA Top 6214,2856", "RegSetValueExA Bottom 557,1428",
+                                      "RegSetValueExA Left 10654,2852", "RegSetValueExA Right 1388,5714"}));
   EXPECT_EQ(main.lngTop, 6214);
+  const int topPx = fake.topPx;
+  Main next(fake);
+  fake.calls.clear();
+  fake.CreateForm(kMainDesign, next);
+  next.Form_Load();
+  EXPECT_TRUE(fake.CallsStartingWith("RegSetValueExA").empty()) << "nothing repaired";
+  EXPECT_EQ((std::pair{fake.topPx, next.lngTop}), (std::pair{topPx, 6214}));
 }
 
 TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablingSilently) {

@@ -26,12 +26,14 @@ TEST_F(SettingsTest, EachStoredFormOfLeftIsUsedRoundedDownOrRepairedAlone) {
   }
 }
 
-TEST_F(SettingsTest, StartupOutsideSixteenBitsIsRepaired) {
-  LoadStored("32768");
+TEST_F(SettingsTest, OnlyAStartupTextThatReadsAsOneShowsMinus) {
+  for (auto [text, caption] : std::vector<std::pair<const char*, const char*>>{
+           {"1", "-"}, {"1.9", "-"}, {" +01 ", "-"}, {"0", "+"}, {"2", "+"}, {"-1", "+"}, {"0.9", "+"}, {"65537", "+"},
+           {"1,0", "+"}, {"yes", "+"}, {"", "+"}, {"32768", "+"}}) {
+    LoadStored(text);
+    EXPECT_EQ(fake.buttons[Control::cmdSettings].caption, caption) << text;
+  }
   EXPECT_EQ((std::pair{main.intStartup, Stored("Startup")}), (std::pair{std::int16_t{0}, std::string("0")}));
-  EXPECT_EQ(fake.buttons[Control::cmdSettings].caption, "+");
-  LoadStored("1.9");
-  EXPECT_EQ(fake.buttons[Control::cmdSettings].caption, "-");
 }
 
 TEST(SettingsText, NumbersAreWrittenInTheLocaleAndReadBackRoundedDown) {

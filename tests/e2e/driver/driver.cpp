@@ -4,6 +4,7 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr wchar_t kMainClass[] = L"DimluxMain";
 constexpr wchar_t kBoxClass[] = L"#32770";
+constexpr wchar_t kTipClass[] = L"DimluxTip";
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kSettleMs = 10;
 constexpr int kSettleReads = 50;
@@ -121,6 +123,13 @@ std::string BoxJson(HWND box) {
          "],\"visible\":" + Bool(IsWindowVisible(box)) + "}";
 }
 
+std::string TipJson(HWND tip) {
+  RECT r;
+  GetWindowRect(tip, &r);
+  return "{\"text\":" + Quote(WindowText(tip)) + ",\"rect\":" + Rect(r) + ",\"visible\":" +
+         Bool(IsWindowVisible(tip)) + "}";
+}
+
 std::string ListJson(const wchar_t* className, std::string (*describe)(HWND)) {
   std::string out = "[";
   for (HWND hwnd : TopLevelWindows(className)) Add(out, describe(hwnd));
@@ -146,15 +155,52 @@ std::string Hex(const std::vector<BYTE>& bytes) {
   return out;
 }
 
+std::string Run(wchar_t** argv);
+
+// Another command after it runs at once, as a person could not be faster.
 std::string CmdMove(wchar_t** argv) {
   HWND hwnd = VisibleMainWindow();
   const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE;
-  return "{\"ok\":" + Bool(hwnd && SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, flags)) + "}";
+  const bool moved = hwnd && SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, flags);
+  return moved && *argv[5] ? Run(argv + 3) : "{\"ok\":" + Bool(moved) + "}";
 }
 
 std::string CmdClose() {
   HWND hwnd = VisibleMainWindow();
   return "{\"ok\":" + Bool(hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0)) + "}";
+}
+
+// As Windows ends a session: it asks, passes the answer on, and ends a process that agreed.
+std::string CmdEndSession(wchar_t** argv) {
+  HWND hwnd = VisibleMainWindow();
+  const LPARAM reason = std::wcscmp(argv[3], L"logoff") == 0 ? ENDSESSION_LOGOFF : 0;
+  DWORD_PTR agreed = FALSE;
+  if (hwnd) SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 10000, &agreed);
+  if (hwnd) SendMessageTimeoutW(hwnd, WM_ENDSESSION, agreed != FALSE, reason, SMTO_NORMAL, 10000, nullptr);
+  HANDLE process = agreed ? OpenProcess(PROCESS_TERMINATE, FALSE, ProcessId(hwnd)) : nullptr;
+  const bool ended = process && TerminateProcess(process, 0);
+  if (process) CloseHandle(process);
+  return "{\"ok\":" + Bool(ended) + ",\"agreed\":" + Bool(agreed) + "}";  // ok: it agreed and was ended
+}
+
+// The height in pixels from the highest to the lowest ink of TEXT in the font FACE at character height PX,
+// from the glyphs' outlines: what the font mapper gives this prefix for that face.
+std::string CmdInkHeight(wchar_t** argv) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = CreateFontW(-_wtoi(argv[4]), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, argv[3]);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  LONG top = LONG_MIN, bottom = LONG_MAX;
+  for (const wchar_t* c = argv[5]; *c; ++c) {
+    GLYPHMETRICS glyph = {};
+    if (*c == L' ' || GetGlyphOutlineW(dc, *c, GGO_METRICS, &glyph, 0, nullptr, &identity) == GDI_ERROR) continue;
+    top = std::max(top, glyph.gmptGlyphOrigin.y);
+    bottom = std::min(bottom, glyph.gmptGlyphOrigin.y - static_cast<LONG>(glyph.gmBlackBoxY));
+  }
+  DeleteObject(SelectObject(dc, oldFont));
+  DeleteDC(dc);
+  return "{\"ok\":" + Bool(top > bottom) + ",\"height\":" + Num(top - bottom) + "}";
 }
 
 std::vector<BYTE> FromHex(const wchar_t* hex) {
@@ -253,6 +299,20 @@ std::string CmdCounts(wchar_t** argv) {
   return counts;
 }
 
+// A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
+// release, all as input to the window in front (X gives no auto-repeat for synthetic keys).
+std::string CmdHold(wchar_t** argv) {
+  const int presses = _wtoi(argv[4]);
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = static_cast<WORD>(_wtoi(argv[3]));
+  int sent = 0;
+  for (int i = 0; i < presses; ++i) sent += SendInput(1, &input, sizeof input);
+  input.ki.dwFlags = KEYEVENTF_KEYUP;
+  sent += SendInput(1, &input, sizeof input);
+  return "{\"ok\":" + Bool(sent == presses + 1) + "}";
+}
+
 // Posted: a sent BM_CLICK is only acted on after a delay under Wine.
 std::string CmdClick(wchar_t** argv) {
   HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
@@ -264,12 +324,16 @@ std::string Run(wchar_t** argv) {
   const std::wstring command = argv[2];
   if (command == L"window") return "{\"ok\":true,\"windows\":" + SettledMainWindowsJson() + "}";
   if (command == L"boxes") return "{\"ok\":true,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
-  if (command == L"move") return CmdMove(argv);      // X Y: the main window's outer rectangle
+  if (command == L"tips") return "{\"ok\":true,\"tips\":" + ListJson(kTipClass, TipJson) + "}";
+  if (command == L"move") return CmdMove(argv);      // X Y [COMMAND ARGS]: the main window's outer rectangle
   if (command == L"close") return CmdClose();        // WM_CLOSE to the main window
+  if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the messages, then the end
   if (command == L"regset") return CmdRegSet(argv);  // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
   if (command == L"regdump") return CmdRegDump(argv);  // SUBKEY: type and bytes of each value of an HKCU key
   if (command == L"counts") return CmdCounts(argv);    // PID: its GDI objects, windows and working set
   if (command == L"click") return CmdClick(argv);      // HWND ID: BM_CLICK to a control of that window
+  if (command == L"hold") return CmdHold(argv);        // VK PRESSES
+  if (command == L"inkheight") return CmdInkHeight(argv);  // FACE PX TEXT
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 
