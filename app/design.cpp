@@ -12,7 +12,10 @@ constexpr std::uint32_t kPink = 0x008080FF;
 // Buttons in design order. cmdOpt lies right of the client area and has no handler.
 const FormDesign kMainDesign = {
     "Dimlux",
-    10680, 6375, 1335, 360,
+    10680,
+    6375,
+    1335,
+    360,
     {
         {Control::cmdOpt, 2400, 0, 375, 375, "?", false, 0, nullptr, kRegularWeight, kAnsiCharset, 0, nullptr, 2},
         {Control::cmdTurnOff, 0, 0, 975, 375, "Turn Off", true, kRed, "Impact", kRegularWeight, kAnsiCharset, 12.0f,

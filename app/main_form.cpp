@@ -192,7 +192,8 @@ void Main::cmdTurnOff_Click() {
     // The twip counts go where pixels are expected: far more than the screen, which Windows limits to
     // what covers it.
     const std::int32_t width = RoundToLong(platform_.ScreenPixelsX() * static_cast<double>(platform_.TwipsPerPixelX()));
-    const std::int32_t height = RoundToLong(platform_.ScreenPixelsY() * static_cast<double>(platform_.TwipsPerPixelY()));
+    const std::int32_t height = RoundToLong(platform_.ScreenPixelsY() *
+                                            static_cast<double>(platform_.TwipsPerPixelY()));
     platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, kBlankedX, kBlankedY, width, height, kSwpShowWindow);
     BlankedLayout();
   } else {

@@ -90,11 +90,10 @@ class FormEvents {
 class Platform {
  public:
   // Registry, with the Win32 names, arguments and return codes.
-  virtual Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired,
-                             HKey* phkResult) = 0;
-  virtual Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword Reserved, const char* lpClass,
-                               Dword dwOptions, Dword samDesired, const void* lpSecurityAttributes,
-                               HKey* phkResult, Dword* lpdwDisposition) = 0;
+  virtual Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) = 0;
+  virtual Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword Reserved, const char* lpClass, Dword dwOptions,
+                               Dword samDesired, const void* lpSecurityAttributes, HKey* phkResult,
+                               Dword* lpdwDisposition) = 0;
   virtual Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword* lpReserved, Dword* lpType,
                                 unsigned char* lpData, Dword* lpcbData) = 0;
   virtual Long RegSetValueExA(HKey hKey, const char* lpValueName, Dword Reserved, Dword dwType,
@@ -134,12 +133,12 @@ class Platform {
 
   // Modal to the application; returns the button pressed (kIdYes, ...).
   virtual int MsgBox(std::string_view text, std::string_view title, Dword style) = 0;
-  virtual std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
-                                      const char* lpParameters, const char* lpDirectory, int nShowCmd) = 0;
+  virtual std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile, const char* lpParameters,
+                                      const char* lpDirectory, int nShowCmd) = 0;
 
   // Files, by full path. Each returns whether it succeeded.
   virtual bool WriteNewFile(std::string_view path, std::string_view bytes) = 0;  // create or truncate
-  virtual bool NormalFileExists(std::string_view path) = 0;  // hidden and system files do not count
+  virtual bool NormalFileExists(std::string_view path) = 0;                      // hidden and system files do not count
   virtual bool DeleteFileA(std::string_view path) = 0;
 
   // Primary display size in pixels, and twips per pixel (1440 / logical dpi) across and down.

@@ -9,9 +9,15 @@ import sys
 FORMATS = {"win32": "pei-i386", "win64": "pei-x86-64"}
 TOOL = "x86_64-w64-mingw32-"  # reads both kinds of exe
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
-VERSION_LINES = ["FILEVERSION 1, 0, 0, 12", "PRODUCTVERSION 1, 0, 0, 12", 'VALUE "FileVersion", "1.00.0012"',
-                 'VALUE "ProductVersion", "1.00.0012"', 'VALUE "ProductName", "Dimlux"',
-                 'VALUE "InternalName", "Dimlux"', 'VALUE "OriginalFilename", "Dimlux.exe"']
+VERSION_LINES = [
+    "FILEVERSION 1, 0, 0, 12",
+    "PRODUCTVERSION 1, 0, 0, 12",
+    'VALUE "FileVersion", "1.00.0012"',
+    'VALUE "ProductVersion", "1.00.0012"',
+    'VALUE "ProductName", "Dimlux"',
+    'VALUE "InternalName", "Dimlux"',
+    'VALUE "OriginalFilename", "Dimlux.exe"',
+]
 
 
 def main():
@@ -19,8 +25,9 @@ def main():
         sys.exit("usage: check_exe.py <exe> win32|win64")
     exe, file_format = sys.argv[1], FORMATS[sys.argv[2]]
     headers = subprocess.run([TOOL + "objdump", "-p", exe], capture_output=True, text=True, check=True).stdout
-    resources = subprocess.run([TOOL + "windres", "-J", "coff", "-i", exe, "-O", "rc"], capture_output=True,
-                               text=True, check=True).stdout
+    resources = subprocess.run(
+        [TOOL + "windres", "-J", "coff", "-i", exe, "-O", "rc"], capture_output=True, text=True, check=True
+    ).stdout
     manifest = "".join(re.findall(r'^\s*"(.*)"$', resources.split("RT_MANIFEST")[-1], re.M)).replace('""', '"')
     dlls = re.findall(r"DLL Name: (\S+)", headers)
     checks = [
@@ -31,8 +38,10 @@ def main():
         ('level="asInvoker"' in manifest, "manifest asks for asInvoker"),
         (re.search(r"<dpiAware[^>]*>true</dpiAware>", manifest) is not None, "manifest declares system DPI awareness"),
         ("dpiAwareness" not in manifest, "manifest asks for no per-monitor awareness"),
-        (re.search(r"<activeCodePage[^>]*>UTF-8</activeCodePage>", manifest) is not None,
-         "manifest makes UTF-8 the code page of the ANSI calls"),
+        (
+            re.search(r"<activeCodePage[^>]*>UTF-8</activeCodePage>", manifest) is not None,
+            "manifest makes UTF-8 the code page of the ANSI calls",
+        ),
         (re.search(r'VALUE "CompanyName", "[^"]+"', resources) is not None, "a CompanyName"),
     ] + [(line in resources, line) for line in VERSION_LINES]
     for ok, what in checks:

@@ -41,9 +41,12 @@ Window g_window;
 
 int ButtonIndex(Control control) {
   switch (control) {
-    case Control::cmdTurnOff: return 0;
-    case Control::cmdSettings: return 1;
-    case Control::cmdOpt: return 2;
+    case Control::cmdTurnOff:
+      return 0;
+    case Control::cmdSettings:
+      return 1;
+    case Control::cmdOpt:
+      return 2;
   }
   return 0;
 }
@@ -89,7 +92,8 @@ void SizeButtonTo(HWND button, int width, int height) {
 HFONT CreateDesignFont(const ButtonDesign& design) {
   if (design.fontName == nullptr) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   HDC screen = GetDC(nullptr);
-  const int height = -static_cast<int>(std::lround(design.fontPoints * static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY)) / 72.0f));
+  const int height = -static_cast<int>(
+      std::lround(design.fontPoints * static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY)) / 72.0f));
   ReleaseDC(nullptr, screen);
   return CreateFontA(height, 0, 0, 0, design.fontWeight, FALSE, FALSE, FALSE, static_cast<DWORD>(design.fontCharset),
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -227,9 +231,7 @@ void RegisterWindowClass() {
   RegisterClassExA(&windowClass);
 }
 
-UINT_PTR TimerId(Timer timer) {
-  return g_window.design->timers[0].timer == timer ? kFirstTimerId : kFirstTimerId + 1;
-}
+UINT_PTR TimerId(Timer timer) { return g_window.design->timers[0].timer == timer ? kFirstTimerId : kFirstTimerId + 1; }
 
 unsigned TimerInterval(Timer timer) {
   for (const TimerDesign& design : g_window.design->timers) {
@@ -249,8 +251,8 @@ bool Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
   g_window.twipsPerPixelX = TwipsPerPixelX();
   g_window.twipsPerPixelY = TwipsPerPixelY();
 
-  RECT rect = {ToPixels(design.clientLeft, g_window.twipsPerPixelX), ToPixels(design.clientTop, g_window.twipsPerPixelY),
-               0, 0};
+  RECT rect = {ToPixels(design.clientLeft, g_window.twipsPerPixelX),
+               ToPixels(design.clientTop, g_window.twipsPerPixelY), 0, 0};
   rect.right = rect.left + ToPixels(design.clientWidth, g_window.twipsPerPixelX);
   rect.bottom = rect.top + ToPixels(design.clientHeight, g_window.twipsPerPixelY);
   AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);

@@ -53,8 +53,7 @@ Platform& ThePlatform() {
   return platform;
 }
 
-Long Win32Platform::RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired,
-                                  HKey* phkResult) {
+Long Win32Platform::RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) {
   HKEY result = nullptr;
   const Long status = ::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired, &result);
   *phkResult = reinterpret_cast<HKey>(result);
@@ -78,8 +77,8 @@ Long Win32Platform::RegQueryValueExA(HKey hKey, const char* lpValueName, Dword* 
                                      unsigned char* lpData, Dword* lpcbData) {
   DWORD type = lpType != nullptr ? *lpType : 0;
   DWORD size = lpcbData != nullptr ? *lpcbData : 0;
-  const Long status = ::RegQueryValueExA(ToHkey(hKey), lpValueName, reinterpret_cast<DWORD*>(lpReserved),
-                                         &type, lpData, lpcbData != nullptr ? &size : nullptr);
+  const Long status = ::RegQueryValueExA(ToHkey(hKey), lpValueName, reinterpret_cast<DWORD*>(lpReserved), &type, lpData,
+                                         lpcbData != nullptr ? &size : nullptr);
   if (lpType != nullptr) *lpType = type;
   if (lpcbData != nullptr) *lpcbData = size;
   return status;
@@ -117,10 +116,11 @@ std::intptr_t Win32Platform::ShellExecuteA(Hwnd hwnd, const char* lpOperation, c
   using ShellExecuteProc = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
   HMODULE shell = LoadLibraryA("shell32.dll");
   if (shell == nullptr) return 0;
-  const auto shellExecute =
-      reinterpret_cast<ShellExecuteProc>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  const auto shellExecute = reinterpret_cast<ShellExecuteProc>(
+      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
   if (shellExecute == nullptr) return 0;
-  return reinterpret_cast<std::intptr_t>(shellExecute(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
+  return reinterpret_cast<std::intptr_t>(
+      shellExecute(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
 }
 
 bool Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {

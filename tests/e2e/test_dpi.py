@@ -15,7 +15,6 @@ def pixels(twips, dpi):
 
 
 class Dpi(wine.DimluxTestCase):
-
     def idle_run(self):
         """Starts Dimlux, lets it sit, blanks and closes it; returns both windows, the blanked screen and the
         settings written."""
@@ -42,8 +41,10 @@ class Dpi(wine.DimluxTestCase):
                 self.assertEqual(SEED_ORDER, wine.settings_writes(process.log_path), "more than the seed written")
                 client, side = [pixels(1335, dpi), pixels(360, dpi)], pixels(375, dpi)
                 self.assertEqual(client, first["client"][2:])
-                self.assertEqual([[0, 0, client[0] - side, client[1]], [client[0] - side, 0, side, side]],
-                                 [button(first, i)["rect"] for i in (CMD_TURN_OFF, CMD_SETTINGS)])
+                self.assertEqual(
+                    [[0, 0, client[0] - side, client[1]], [client[0] - side, 0, side, side]],
+                    [button(first, i)["rect"] for i in (CMD_TURN_OFF, CMD_SETTINGS)],
+                )
                 self.assertEqual(pixels(960, dpi), client[0] - side)
 
                 window, blanked, shot, writes = self.idle_run()
@@ -75,6 +76,7 @@ class Dpi(wine.DimluxTestCase):
         self.close(process)
         window, _, _, writes = self.idle_run()  # read back to the same pixel, nothing repaired
         self.assertEqual(([100, 50], []), (window["rect"][:2], writes))
+
 
 if __name__ == "__main__":
     wine.main()

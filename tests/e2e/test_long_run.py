@@ -15,7 +15,6 @@ MAX_GROWTH = {"gdi": 2, "windows": 0, "resident_kb": 512}  # from first to last 
 
 @unittest.skipUnless(os.environ.get("DIMLUX_LONG") == "1", "long run; set DIMLUX_LONG=1 (scripts/test --long)")
 class LongRun(wine.DimluxTestCase):
-
     def test_long_run(self):
         self.store_settings(**wine.STORED)
         process = self.prefix.start_dimlux(debug="+win,+reg")

@@ -4,8 +4,23 @@ a folder whose name the system's ANSI code page cannot hold."""
 import time
 
 import wine
-from wine import (CMD_SETTINGS, EXIT_FATAL, FIRST_RUN_TEXT, IDNO, IDOK, IDYES, RUN_KEY, SCREEN, SECOND_COPY_TEXT,
-                  TICK_WAIT, WAKE_UP_CONTENT, button, sz, twips, wait_until)
+from wine import (
+    CMD_SETTINGS,
+    EXIT_FATAL,
+    FIRST_RUN_TEXT,
+    IDNO,
+    IDOK,
+    IDYES,
+    RUN_KEY,
+    SCREEN,
+    SECOND_COPY_TEXT,
+    TICK_WAIT,
+    WAKE_UP_CONTENT,
+    button,
+    sz,
+    twips,
+    wait_until,
+)
 
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
 FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"  # Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252
@@ -13,15 +28,16 @@ ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
 
 
 class Robustness(wine.DimluxTestCase):
-
     def expect_one_stop_box(self, process, failure):
         """Exactly one box, the only one while ticks go on, naming the failure and the file; OK ends Dimlux."""
         self.assertTrue(wait_until(self.prefix.boxes, 5), "no stop box")
         seen = [self.prefix.boxes() for _ in range(4) if not time.sleep(0.5)]
         box = seen[0][0]
         self.assertEqual([[box["hwnd"]]] * 4, [[b["hwnd"] for b in shown] for shown in seen])
-        self.assertEqual(("Dimlux", [IDOK], f"{failure}:\r\n{self.prefix.program_win_path('getup.txt')}"),
-                         (box["title"], box["buttons"], box["text"]))
+        self.assertEqual(
+            ("Dimlux", [IDOK], f"{failure}:\r\n{self.prefix.program_win_path('getup.txt')}"),
+            (box["title"], box["buttons"], box["text"]),
+        )
         self.prefix.answer("Dimlux", IDOK)
         self.assertEqual(EXIT_FATAL, self.wait_for_exit(process))
         self.assertEqual(WAKE_UP_CONTENT, self.prefix.program_file("getup.txt").read_bytes())
@@ -57,8 +73,16 @@ class Robustness(wine.DimluxTestCase):
         window = self.wait_for_window(lambda w: w["rect"][:2] == [0, 0])
         self.assertEqual(([0, 0], False), (window["rect"][:2], self.prefix.program_file("getup.txt").exists()))
         wait_until(lambda: self.prefix.texts()["Left"] == "0", 3)
-        self.assertEqual({"Top": "0", "Left": "0", "Bottom": twips(window["rect"][3]), "Right": twips(window["rect"][2]),
-                          "Startup": "0"}, self.prefix.texts())
+        self.assertEqual(
+            {
+                "Top": "0",
+                "Left": "0",
+                "Bottom": twips(window["rect"][3]),
+                "Right": twips(window["rect"][2]),
+                "Startup": "0",
+            },
+            self.prefix.texts(),
+        )
 
     def test_kept_in_a_folder_named_in_other_scripts(self):
         self.prefix.move_dimlux(FOREIGN_DIR)
@@ -85,6 +109,7 @@ class Robustness(wine.DimluxTestCase):
         self.assertEqual(0, self.wait_for_exit(second))
         self.wait_for_window(lambda w: w["rect"][:2] == [0, 0], timeout=TICK_WAIT + 1)
         self.assertEqual([], self.prefix.boxes())
+
 
 if __name__ == "__main__":
     wine.main()

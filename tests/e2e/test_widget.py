@@ -5,9 +5,32 @@ import time
 from collections import Counter
 
 import wine
-from wine import (DISABLE_TEXT, ENABLE_TEXT, FACES, RUN_ENTRY, CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, FIRST_RUN_TEXT,
-                  IDNO, IDYES, RUN_KEY, SCREEN, SECOND_COPY_TEXT, TICK_WAIT, TOOL_TIP, TWIPS, WAKE_UP_CONTENT, button,
-                  is_normal, is_turned_off, middle, sz, twips, wait_until)
+from wine import (
+    DISABLE_TEXT,
+    ENABLE_TEXT,
+    FACES,
+    RUN_ENTRY,
+    CMD_OPT,
+    CMD_SETTINGS,
+    CMD_TURN_OFF,
+    FIRST_RUN_TEXT,
+    IDNO,
+    IDYES,
+    RUN_KEY,
+    SCREEN,
+    SECOND_COPY_TEXT,
+    TICK_WAIT,
+    TOOL_TIP,
+    TWIPS,
+    WAKE_UP_CONTENT,
+    button,
+    is_normal,
+    is_turned_off,
+    middle,
+    sz,
+    twips,
+    wait_until,
+)
 
 VK_RETURN, VK_SPACE = 0x0D, 0x20
 
@@ -16,19 +39,24 @@ MIN_REQUESTS_PER_SECOND, MAX_GAP, MAX_AFTER_RESTORE = 30, 0.2, 0.1
 
 
 class Widget(wine.DimluxTestCase):
-
     place = lambda self: (lambda texts: (texts["Left"], texts["Top"]))(self.prefix.texts())
 
     def test_first_run_drawn_and_every_input_path(self):
         process, box, window = self.start_first_run(debug="+timestamp,+win")
         self.assertEqual((FIRST_RUN_TEXT, [IDYES, IDNO]), (box["text"], box["buttons"]))
-        self.assertEqual(("Dimlux", [712, 425, 89, 24], CMD_TURN_OFF), (window["title"], window["client"], window["focus"]))
+        self.assertEqual(
+            ("Dimlux", [712, 425, 89, 24], CMD_TURN_OFF), (window["title"], window["client"], window["focus"])
+        )
         self.assertEqual((True, True, False), (window["topmost"], window["toolwindow"], window["appwindow"]))
-        self.assertEqual([("Turn Off", [0, 0, 64, 24]), ("+", [64, 0, 25, 25]), ("?", [160, 0, 25, 25])],
-                         [(button(window, i)["text"], button(window, i)["rect"]) for i in (101, 102, 103)])
+        self.assertEqual(
+            [("Turn Off", [0, 0, 64, 24]), ("+", [64, 0, 25, 25]), ("?", [160, 0, 25, 25])],
+            [(button(window, i)["text"], button(window, i)["rect"]) for i in (101, 102, 103)],
+        )
         left, top, width, height = window["rect"]
-        self.assertEqual({"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width),
-                          "Startup": "0"}, self.prefix.texts())
+        self.assertEqual(
+            {"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width), "Startup": "0"},
+            self.prefix.texts(),
+        )
         self.display.move_pointer(0, 0)
         self.assert_drawn(window, CMD_TURN_OFF)
 
@@ -153,8 +181,10 @@ class Widget(wine.DimluxTestCase):
         box = self.prefix.answer("Dimlux Startup", answer)
         self.assertEqual((question, [IDYES, IDNO]), (box["text"], box["buttons"]))
         window = self.wait_for_window(lambda w: button(w, CMD_SETTINGS)["text"] == after and w["focus"] == CMD_TURN_OFF)
-        self.assertEqual((RUN_ENTRY if after == "-" else None, "1" if after == "-" else "0"),
-                         (self.prefix.texts(RUN_KEY).get("Dimlux"), self.prefix.texts()["Startup"]))
+        self.assertEqual(
+            (RUN_ENTRY if after == "-" else None, "1" if after == "-" else "0"),
+            (self.prefix.texts(RUN_KEY).get("Dimlux"), self.prefix.texts()["Startup"]),
+        )
         return window
 
     def test_dragged_widget_is_stored_and_a_move_just_before_the_end_too(self):
@@ -163,8 +193,10 @@ class Widget(wine.DimluxTestCase):
         x, y = window["rect"][:2]
         grip = (x + 20, (y + window["client"][1]) // 2)
         self.display.drag(grip, (grip[0] - 400, grip[1] - 250))
-        self.assertEqual([x - 400, y - 250, *window["rect"][2:]],
-                         self.wait_for_window(lambda w: w["rect"][:2] == [x - 400, y - 250])["rect"])
+        self.assertEqual(
+            [x - 400, y - 250, *window["rect"][2:]],
+            self.wait_for_window(lambda w: w["rect"][:2] == [x - 400, y - 250])["rect"],
+        )
         self.assertTrue(wait_until(lambda: self.place() == (twips(x - 400), twips(y - 250)), TICK_WAIT))
         self.end_right_after_a_move(process, "close")
         self.end_right_after_a_move(self.prefix.start_dimlux(), "endsession", "logoff")

@@ -28,8 +28,7 @@ VALUE_NAMES = ("Top", "Left", "Bottom", "Right", "Startup")
 TWIPS = 15  # per pixel at the 96 dpi of a fresh prefix
 TICK_WAIT = 1.5  # s: long enough for one tick of the position keeper
 EXIT_FATAL = 3
-FIRST_RUN_TEXT = ("You have launched this application for the first time!\r\n"
-                  "Would you like to read the Readme file?")
+FIRST_RUN_TEXT = "You have launched this application for the first time!\r\n" "Would you like to read the Readme file?"
 SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
 ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
@@ -46,7 +45,7 @@ DIMLUX_EXE = DRIVER_EXE = DISPLAY = None  # DISPLAY: the Xvfb shared by the test
 
 def pe_machine(path):  # "i386", "amd64" or the PE header's machine field in hex
     data = Path(path).read_bytes()
-    machine = int.from_bytes(data[int.from_bytes(data[0x3C:0x40], "little") + 4:][:2], "little")
+    machine = int.from_bytes(data[int.from_bytes(data[0x3C:0x40], "little") + 4 :][:2], "little")
     return {0x14C: "i386", 0x8664: "amd64"}.get(machine, hex(machine))
 
 
@@ -74,9 +73,13 @@ def settings_cases(sample=False):
             continue
         case, kind, text, result, _ = line.split("|")
         text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
-        stored = {"absent": lambda: None, "sz": lambda: sz(text, nul=False), "sz0": lambda: sz(text),
-                  "binary": lambda: (REG_BINARY, text.encode()),
-                  "dword": lambda: (REG_DWORD, int(text).to_bytes(4, "little"))}[kind]()
+        stored = {
+            "absent": lambda: None,
+            "sz": lambda: sz(text, nul=False),
+            "sz0": lambda: sz(text),
+            "binary": lambda: (REG_BINARY, text.encode()),
+            "dword": lambda: (REG_DWORD, int(text).to_bytes(4, "little")),
+        }[kind]()
         cases.append((case, stored, result))
     return cases
 
@@ -113,8 +116,21 @@ class Display:
         self.last_press = None, 0.0
         numbers, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
-             "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            [
+                "Xvfb",
+                "-displayfd",
+                str(write_end),
+                "-screen",
+                "0",
+                f"{SCREEN[0]}x{SCREEN[1]}x24",
+                "-nolisten",
+                "tcp",
+                "-noreset",
+            ],
+            pass_fds=(write_end,),
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+        )
         os.close(write_end)
         with os.fdopen(numbers) as chosen:  # written once the server takes connections; empty if it ended
             self.name = ":" + chosen.readline().strip()
@@ -126,8 +142,14 @@ class Display:
         self.process.wait(10)
 
     def xdotool(self, *args):
-        return subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": self.name}, check=True,
-                              timeout=20, capture_output=True, text=True).stdout
+        return subprocess.run(
+            ["xdotool", *map(str, args)],
+            env={**os.environ, "DISPLAY": self.name},
+            check=True,
+            timeout=20,
+            capture_output=True,
+            text=True,
+        ).stdout
 
     def move_pointer(self, x, y):
         """Moves the pointer and waits until it is there (xdotool's --sync would hang if it already is)."""
@@ -164,15 +186,22 @@ class Screenshot:
     """The Xvfb screen as ImageMagick's import reads it, as rows of RGB bytes."""
 
     def __init__(self, display):
-        raw = subprocess.run(["import", "-display", display.name, "-window", "root", "-depth", "8", "rgb:-"],
-                             check=True, capture_output=True, timeout=60).stdout
-        self.rows = [raw[y * SCREEN[0] * 3:(y + 1) * SCREEN[0] * 3] for y in range(SCREEN[1])]
+        raw = subprocess.run(
+            ["import", "-display", display.name, "-window", "root", "-depth", "8", "rgb:-"],
+            check=True,
+            capture_output=True,
+            timeout=60,
+        ).stdout
+        self.rows = [raw[y * SCREEN[0] * 3 : (y + 1) * SCREEN[0] * 3] for y in range(SCREEN[1])]
 
     def colours(self, rect):
         """{(x, y): (red, green, blue)} of the pixels of rect [x, y, width, height] that lie on the screen."""
         x, y, width, height = rect
-        return {(i, j): tuple(self.rows[j][3 * i:3 * i + 3]) for j in range(max(y, 0), min(y + height, SCREEN[1]))
-                for i in range(max(x, 0), min(x + width, SCREEN[0]))}
+        return {
+            (i, j): tuple(self.rows[j][3 * i : 3 * i + 3])
+            for j in range(max(y, 0), min(y + height, SCREEN[1]))
+            for i in range(max(x, 0), min(x + width, SCREEN[0]))
+        }
 
     def ink(self, rect, background):
         """The bounding box [x, y, width, height] of the pixels of rect that are not the background, or None."""
@@ -184,8 +213,14 @@ class Screenshot:
 
 
 def wine_env(prefix, display, debug="-all"):
-    return {**os.environ, "WINEPREFIX": str(prefix), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": display.name,
-            "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d"}
+    return {
+        **os.environ,
+        "WINEPREFIX": str(prefix),
+        "WINELOADER": WINE,
+        "WINEDEBUG": debug,
+        "DISPLAY": display.name,
+        "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d",
+    }
 
 
 def run_wine(args, env, log_path, timeout):
@@ -244,8 +279,14 @@ class Prefix:
         """Starts Dimlux.exe in its folder, Wine's debug output to dimluxN.log; the exit code is Dimlux's."""
         log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
-            process = subprocess.Popen([WINE, self.exe_win_path], env=self.env(debug), cwd=self.install_dir,
-                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+            process = subprocess.Popen(
+                [WINE, self.exe_win_path],
+                env=self.env(debug),
+                cwd=self.install_dir,
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL,
+                stderr=log,
+            )
         process.log_path = log_path
         self.processes.append(process)
         return process
@@ -275,17 +316,23 @@ class Prefix:
     def main_window(self, wait_ms=WAIT_MS):
         """The visible main window as the driver describes it once it has the "+"/"-" caption (start-up shows
         the window before it lays out the buttons), or None."""
+
         def laid_out():
             window = next((w for w in self.driver("window")["windows"] if w["visible"]), None)
             return window if window and button(window, CMD_SETTINGS)["text"] else None
+
         return wait_until(laid_out, max(wait_ms / 1000, 5))
 
     def answer(self, title, button_id, wait_ms=WAIT_MS):  # the box clicked; fails with what is shown if none came
-        box = wait_until(lambda: next((b for b in self.boxes() if b["title"] == title and button_id in b["buttons"]),
-                                      None), wait_ms / 1000)
+        box = wait_until(
+            lambda: next((b for b in self.boxes() if b["title"] == title and button_id in b["buttons"]), None),
+            wait_ms / 1000,
+        )
         if not (box and self.driver("click", box["hwnd"], button_id)["ok"]):
-            raise AssertionError(f"no {title} box to answer {button_id}: {self.boxes()}; "
-                                 f"Dimlux's exit codes: {[p.poll() for p in self.processes]}")
+            raise AssertionError(
+                f"no {title} box to answer {button_id}: {self.boxes()}; "
+                f"Dimlux's exit codes: {[p.poll() for p in self.processes]}"
+            )
         return box
 
     def make_read_only(self, name):  # an attribute Wine honours even for root
@@ -308,8 +355,10 @@ class Prefix:
 
     def texts(self, subkey=SETTINGS_KEY):
         """{name: text} of an HKCU key's values, without a NUL stored after it; None for one not REG_SZ."""
-        return {name: bytes.fromhex(v["hex"]).decode("utf-16-le").removesuffix("\0") if v["type"] == REG_SZ else None
-                for name, v in self.driver("regdump", subkey)["values"].items()}
+        return {
+            name: bytes.fromhex(v["hex"]).decode("utf-16-le").removesuffix("\0") if v["type"] == REG_SZ else None
+            for name, v in self.driver("regdump", subkey)["values"].items()
+        }
 
 
 def ensure_template(display):
@@ -321,8 +370,9 @@ def ensure_template(display):
         env, log = wine_env(template, display), ROOT / "template.log"
         run_wine([WINE, "wineboot", "-i"], env, log, 300).check_returncode()
         # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
-        run_wine([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
-                 env, log, 300).check_returncode()
+        run_wine(
+            [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"], env, log, 300
+        ).check_returncode()
         run_wine([WINESERVER, "-w"], env, log, 300)
         (template / ".ready").touch()
     return template

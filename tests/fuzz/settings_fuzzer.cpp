@@ -22,15 +22,19 @@ constexpr const char* kKey = "Software\\Dimlux";
 constexpr const char* kNames[5] = {kTopValue, kLeftValue, kBottomValue, kRightValue, kStartupValue};
 constexpr float kTwipsPerPixel[4] = {15.0f, 12.0f, 10.0f, 1440.0f / 168.0f};
 
-void Check(bool condition) { if (!condition) __builtin_trap(); }
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
 
 // What reading a value must give: the number its text (up to the first NUL, if it fits the 255-byte
 // buffer) spells, rounded down and in range; or nothing. A C-library double must agree with it.
 bool Converted(const FakePlatform::Value* value, bool isStartup, const std::string& separator, std::int64_t* number) {
   if (!value || value->bytes.size() > 255) return false;
   std::string text = value->bytes.substr(0, value->bytes.find('\0'));
-  const std::int64_t min = isStartup ? std::numeric_limits<std::int16_t>::min() : std::numeric_limits<std::int32_t>::min();
-  const std::int64_t max = isStartup ? std::numeric_limits<std::int16_t>::max() : std::numeric_limits<std::int32_t>::max();
+  const std::int64_t min = isStartup ? std::numeric_limits<std::int16_t>::min()
+                                     : std::numeric_limits<std::int32_t>::min();
+  const std::int64_t max = isStartup ? std::numeric_limits<std::int16_t>::max()
+                                     : std::numeric_limits<std::int32_t>::max();
   if (!ParseSetting(text, separator, min, max, number)) return false;
   const std::size_t at = text.find(separator);
   const bool fraction = at != std::string::npos && text.find_first_of("123456789", at) != std::string::npos;

@@ -29,10 +29,14 @@ constexpr Long kErrorInvalidParameter = 87;
 inline std::string Arg(const char* s) { return s ? s : "(null)"; }
 inline std::string Arg(const std::string& s) { return s; }
 template <typename Number>
-std::string Arg(Number n) { return std::to_string(n); }
+std::string Arg(Number n) {
+  return std::to_string(n);
+}
 // A call as the tests see it: its name and arguments, separated by blanks.
 template <typename... Args>
-std::string Call(const char* name, const Args&... args) { return (std::string(name) + ... + (" " + Arg(args))); }
+std::string Call(const char* name, const Args&... args) {
+  return (std::string(name) + ... + (" " + Arg(args)));
+}
 
 class FakePlatform final : public Platform {
  public:

@@ -41,8 +41,12 @@ inline std::vector<Case> Cases() {
     std::string text = m[3], kind = m[2];
     while (std::regex_search(text, r, repeat)) text.replace(r.position(), r.length(), std::stoi(r[2]), r.str(1)[0]);
     const std::map<std::string, FakePlatform::Value> forms = {
-        {"sz", {kRegSz, text}}, {"sz0", {kRegSz, text + '\0'}}, {"binary", {kRegBinary, text}},
-        {"dword", {kRegDword, kind == "dword" ? std::string(reinterpret_cast<const char*>(std::array{std::stoi(text)}.data()), 4) : ""}}};
+        {"sz", {kRegSz, text}},
+        {"sz0", {kRegSz, text + '\0'}},
+        {"binary", {kRegBinary, text}},
+        {"dword",
+         {kRegDword,
+          kind == "dword" ? std::string(reinterpret_cast<const char*>(std::array{std::stoi(text)}.data()), 4) : ""}}};
     cases.push_back({m[1], kind == "absent" ? std::nullopt : std::optional(forms.at(kind)), m[4]});
   }
   return cases;
@@ -57,8 +61,11 @@ class MainTest : public ::testing::Test {
 
   // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client), then forgets what loading did.
   void LoadStored(const std::string& startup = "0", const std::string& top = "1500") {
-    fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}}, {"Left", {kRegSz, "3000"}}, {"Bottom", {kRegSz, "705"}},
-                               {"Right", {kRegSz, "1830"}}, {"Startup", {kRegSz, startup}}};
+    fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}},
+                               {"Left", {kRegSz, "3000"}},
+                               {"Bottom", {kRegSz, "705"}},
+                               {"Right", {kRegSz, "1830"}},
+                               {"Startup", {kRegSz, startup}}};
     Load();
     fake.calls.clear();
   }

@@ -19,14 +19,16 @@ TEST_F(MainTest, FirstRunSeedsTheKeyAndOffersTheReadme) {
                           "RegQueryValueExA Top", "RegQueryValueExA Left", "RegQueryValueExA Bottom",
                           "RegQueryValueExA Right", "RegQueryValueExA Startup", "RegCloseKey", kKeepOnTop));
   EXPECT_EQ(fake.boxes, (std::vector<Box>{{"You have launched this application for the first time!\r\n"
-                                           "Would you like to read the Readme file?", "Dimlux", 0x44}}));
+                                           "Would you like to read the Readme file?",
+                                           "Dimlux", 0x44}}));
 }
 
 TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   fake.uncreatableKeys.insert(kSettingsKey);
   EXPECT_EQ(StartProgram(fake), 2);
-  EXPECT_EQ(fake.boxes, (std::vector<Box>{{std::string("Error while accessing the registry!\r\nPlease contact ") +
-                                           kSupportEmail, "Dimlux", 0x30}}));
+  EXPECT_EQ(fake.boxes,
+            (std::vector<Box>{{std::string("Error while accessing the registry!\r\nPlease contact ") + kSupportEmail,
+                               "Dimlux", 0x30}}));
   EXPECT_FALSE(fake.formRun || fake.timerEnabled[Timer::tmrSticky] || !fake.CallsStartingWith("SetWindowPos").empty());
   fake = FakePlatform();
   fake.cannotCreateWindow = true;
@@ -36,7 +38,8 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
 
 TEST_F(MainTest, BlankingCoversTheScreenInTwipsTicksSwitchTheDisplayOffAndTurnOnGoesBackToTheStoredPlace) {
   for (auto [tppX, tppY, screenX, screenY, call] : std::vector<std::tuple<float, float, int, int, std::string>>{
-           {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"}, {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"},
+           {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"},
+           {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"},
            {15, 15, 1024, 768, "-2 -5 15360 11520 64"}}) {  // 10842.35; 10237.5 and 10252.5 go to even
     fake.tppX = tppX, fake.tppY = tppY, fake.screenX = screenX, fake.screenY = screenY;
     LoadStored();
@@ -59,9 +62,9 @@ TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
   fake.leftPx = 300, fake.topPx = 50;
   main.tmrSticky_Timer();
   main.tmrSticky_Timer();
-  EXPECT_THAT(fake.calls, ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Top 750",
-                                      "RegSetValueExA Bottom 705", "RegSetValueExA Left 4500",
-                                      "RegSetValueExA Right 1830", "RegCloseKey"));
+  EXPECT_THAT(fake.calls,
+              ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Top 750", "RegSetValueExA Bottom 705",
+                          "RegSetValueExA Left 4500", "RegSetValueExA Right 1830", "RegCloseKey"));
   main.cmdTurnOff_Click();
   fake.files[kWakeUpFile] = "Get up :)\r\n";
   fake.calls.clear();
@@ -105,13 +108,14 @@ TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablin
   LoadStored("2");  // only 1 means enabled
   fake.answers = {kIdYes};
   main.cmdSettings_Click();
-  EXPECT_THAT(fake.calls, ElementsAre("MsgBox Dimlux Startup", "RegOpenKeyExA Software\\Dimlux",
-                                      "RegSetValueExA Startup 1", "RegCloseKey", std::string("RegOpenKeyExA ") + kRunKey,
-                                      "RegSetValueExA Dimlux " + kRunEntry, "MsgBox Dimlux",
-                                      "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 0", "RegCloseKey",
-                                      "RegCloseKey"));
+  EXPECT_THAT(
+      fake.calls,
+      ElementsAre("MsgBox Dimlux Startup", "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 1", "RegCloseKey",
+                  std::string("RegOpenKeyExA ") + kRunKey, "RegSetValueExA Dimlux " + kRunEntry, "MsgBox Dimlux",
+                  "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 0", "RegCloseKey", "RegCloseKey"));
   EXPECT_EQ(fake.boxes[1], (Box{"Error adding Dimlux to system startup!", "Dimlux", 0x10}));
-  EXPECT_EQ((std::pair{main.intStartup, fake.buttons[Control::cmdSettings].caption}), (std::pair{std::int16_t{0}, std::string("+")}));
+  EXPECT_EQ((std::pair{main.intStartup, fake.buttons[Control::cmdSettings].caption}),
+            (std::pair{std::int16_t{0}, std::string("+")}));
   LoadStored("1");
   fake.answers = {kIdYes}, fake.boxes.clear();
   main.cmdSettings_Click();

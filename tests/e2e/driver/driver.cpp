@@ -65,8 +65,9 @@ DWORD ProcessId(HWND hwnd) {
 // The top-level windows of a class, or all of them for nullptr.
 std::vector<HWND> TopLevelWindows(const wchar_t* className) {
   std::vector<HWND> found;
-  EnumWindows([](HWND hwnd, LPARAM l) -> BOOL { return reinterpret_cast<std::vector<HWND>*>(l)->push_back(hwnd), TRUE; },
-              reinterpret_cast<LPARAM>(&found));
+  EnumWindows(
+      [](HWND hwnd, LPARAM l) -> BOOL { return reinterpret_cast<std::vector<HWND>*>(l)->push_back(hwnd), TRUE; },
+      reinterpret_cast<LPARAM>(&found));
   std::erase_if(found, [&](HWND hwnd) { return className && ClassName(hwnd) != className; });
   return found;
 }
@@ -84,8 +85,8 @@ std::string ButtonsJson(HWND parent) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    Add(out, "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" +
-                 Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(child)) + "}");
+    Add(out, "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" + Rect(r) +
+                 ",\"visible\":" + Bool(IsWindowVisible(child)) + "}");
   }
   return out + "]";
 }
@@ -102,12 +103,11 @@ std::string WindowJson(HWND hwnd) {
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
   int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
   return "{\"hwnd\":" + Num((long long)(INT_PTR)hwnd) + ",\"pid\":" + Num(ProcessId(hwnd)) +
-         ",\"title\":" + Quote(WindowText(hwnd)) + ",\"rect\":" + Rect(outer) +
-         ",\"client\":[" + Num(origin.x) + "," + Num(origin.y) + "," + Num(client.right) + "," +
-         Num(client.bottom) + "],\"visible\":" + Bool(IsWindowVisible(hwnd)) +
-         ",\"topmost\":" + Bool(exStyle & WS_EX_TOPMOST) + ",\"toolwindow\":" + Bool(exStyle & WS_EX_TOOLWINDOW) +
-         ",\"appwindow\":" + Bool(exStyle & WS_EX_APPWINDOW) + ",\"focus\":" + Num(focusId) +
-         ",\"buttons\":" + ButtonsJson(hwnd) + "}";
+         ",\"title\":" + Quote(WindowText(hwnd)) + ",\"rect\":" + Rect(outer) + ",\"client\":[" + Num(origin.x) + "," +
+         Num(origin.y) + "," + Num(client.right) + "," + Num(client.bottom) +
+         "],\"visible\":" + Bool(IsWindowVisible(hwnd)) + ",\"topmost\":" + Bool(exStyle & WS_EX_TOPMOST) +
+         ",\"toolwindow\":" + Bool(exStyle & WS_EX_TOOLWINDOW) + ",\"appwindow\":" + Bool(exStyle & WS_EX_APPWINDOW) +
+         ",\"focus\":" + Num(focusId) + ",\"buttons\":" + ButtonsJson(hwnd) + "}";
 }
 
 std::string BoxJson(HWND box) {
@@ -126,8 +126,8 @@ std::string BoxJson(HWND box) {
 std::string TipJson(HWND tip) {
   RECT r;
   GetWindowRect(tip, &r);
-  return "{\"text\":" + Quote(WindowText(tip)) + ",\"rect\":" + Rect(r) + ",\"visible\":" +
-         Bool(IsWindowVisible(tip)) + "}";
+  return "{\"text\":" + Quote(WindowText(tip)) + ",\"rect\":" + Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(tip)) +
+         "}";
 }
 
 std::string ListJson(const wchar_t* className, std::string (*describe)(HWND)) {
@@ -205,7 +205,8 @@ std::string CmdInkHeight(wchar_t** argv) {
 
 std::vector<BYTE> FromHex(const wchar_t* hex) {
   std::vector<BYTE> bytes;
-  for (const wchar_t* at = hex; at[0] && at[1]; at += 2) bytes.push_back((BYTE)std::wcstoul(std::wstring(at, 2).c_str(), nullptr, 16));
+  for (const wchar_t* at = hex; at[0] && at[1]; at += 2)
+    bytes.push_back((BYTE)std::wcstoul(std::wstring(at, 2).c_str(), nullptr, 16));
   return bytes;
 }
 
@@ -245,7 +246,8 @@ std::string CmdRegDump(wchar_t** argv) {
     DWORD nameLength = 256, type = 0, size = static_cast<DWORD>(data.size());
     result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
     data.resize(size);
-    if (result == ERROR_SUCCESS) Add(values, Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}");
+    if (result == ERROR_SUCCESS)
+      Add(values, Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}");
   }
   RegCloseKey(key);
   return "{\"ok\":" + Bool(result == ERROR_NO_MORE_ITEMS) + ",\"values\":" + values + "}}";
@@ -281,8 +283,9 @@ long long WindowCount(DWORD pid) {
   for (HWND hwnd : TopLevelWindows(nullptr)) {
     if (ProcessId(hwnd) != pid) continue;
     ++count;
-    EnumChildWindows(hwnd, [](HWND, LPARAM l) -> BOOL { return ++*reinterpret_cast<long long*>(l), TRUE; },
-                     reinterpret_cast<LPARAM>(&count));
+    EnumChildWindows(
+        hwnd, [](HWND, LPARAM l) -> BOOL { return ++*reinterpret_cast<long long*>(l), TRUE; },
+        reinterpret_cast<LPARAM>(&count));
   }
   return count;
 }
@@ -293,8 +296,9 @@ std::string CmdCounts(wchar_t** argv) {
   if (!process) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
   PROCESS_MEMORY_COUNTERS memory = {};
   K32GetProcessMemoryInfo(process, &memory, sizeof memory);
-  const std::string counts = "{\"ok\":true,\"gdi\":" + Num(GdiObjectCount(process)) + ",\"windows\":" +
-                             Num(WindowCount(pid)) + ",\"resident_kb\":" + Num(memory.WorkingSetSize / 1024) + "}";
+  const std::string counts = "{\"ok\":true,\"gdi\":" + Num(GdiObjectCount(process)) +
+                             ",\"windows\":" + Num(WindowCount(pid)) +
+                             ",\"resident_kb\":" + Num(memory.WorkingSetSize / 1024) + "}";
   CloseHandle(process);
   return counts;
 }
@@ -325,15 +329,15 @@ std::string Run(wchar_t** argv) {
   if (command == L"window") return "{\"ok\":true,\"windows\":" + SettledMainWindowsJson() + "}";
   if (command == L"boxes") return "{\"ok\":true,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
   if (command == L"tips") return "{\"ok\":true,\"tips\":" + ListJson(kTipClass, TipJson) + "}";
-  if (command == L"move") return CmdMove(argv);      // X Y [COMMAND ARGS]: the main window's outer rectangle
-  if (command == L"close") return CmdClose();        // WM_CLOSE to the main window
+  if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window's outer rectangle
+  if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
   if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the messages, then the end
-  if (command == L"regset") return CmdRegSet(argv);  // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
-  if (command == L"regdump") return CmdRegDump(argv);  // SUBKEY: type and bytes of each value of an HKCU key
-  if (command == L"counts") return CmdCounts(argv);    // PID: its GDI objects, windows and working set
-  if (command == L"click") return CmdClick(argv);      // HWND ID: BM_CLICK to a control of that window
-  if (command == L"hold") return CmdHold(argv);        // VK PRESSES
-  if (command == L"inkheight") return CmdInkHeight(argv);  // FACE PX TEXT
+  if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
+  if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: type and bytes of each value of an HKCU key
+  if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
+  if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
+  if (command == L"hold") return CmdHold(argv);              // VK PRESSES
+  if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 
