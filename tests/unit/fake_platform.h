@@ -48,7 +48,9 @@ class FakePlatform final : public Platform {
     int left, top, width, height;
     std::string caption;
   };
-  static constexpr int kFrameSide = 3, kFrameTop = 20, kFrameBottom = 3;
+  static constexpr int kFrameSide = 3;
+  static constexpr int kFrameTop = 20;
+  static constexpr int kFrameBottom = 3;
 
   // --- Set-up and inspection ---
   std::map<std::string, std::map<std::string, Value>> keys{{"Software\\Microsoft\\Windows\\CurrentVersion\\Run", {}}};
@@ -58,7 +60,8 @@ class FakePlatform final : public Platform {
   std::deque<int> answers;  // next message-box answers; when none are left: No for Yes/No boxes, else OK
   std::vector<Box> boxes;
   std::map<std::string, std::string> files;  // path: bytes
-  bool cannotCreateFiles = false, cannotCreateWindow = false, formRun = false;
+  bool cannotCreateWindow = false;
+  bool formRun = false;
   int leftPx = 0, topPx = 0, widthPx = 0, heightPx = 0;  // outer rectangle
   std::map<Control, Button> buttons;
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
@@ -67,7 +70,12 @@ class FakePlatform final : public Platform {
   bool prevInstance = false;
   std::string decimalSeparator = ".";
   std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path the platform cannot have whole
-  std::optional<int> exitCode;
+
+  // Where the user drags the window to, in pixels.
+  void MoveTo(int left, int top) {
+    leftPx = left;
+    topPx = top;
+  }
 
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
     std::vector<std::string> matching = calls;
@@ -83,7 +91,8 @@ class FakePlatform final : public Platform {
     if (ulOptions != 0 || samDesired != kKeyAllAccess) return kErrorInvalidParameter;
     if (!keys.count(lpSubKey)) return kErrorFileNotFound;
     if (unopenableKeys.count(lpSubKey)) return kErrorAccessDenied;
-    return *phkResult = NewHandle(lpSubKey), kErrorSuccess;
+    *phkResult = NewHandle(lpSubKey);
+    return kErrorSuccess;
   }
   Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword, const char* lpClass, Dword, Dword, const void*,
                        HKey* phkResult, Dword* lpdwDisposition) override {
@@ -93,7 +102,8 @@ class FakePlatform final : public Platform {
     if (uncreatableKeys.count(lpSubKey)) return kErrorAccessDenied;
     if (lpdwDisposition) *lpdwDisposition = keys.count(lpSubKey) ? 2 : 1;
     keys[lpSubKey];
-    return *phkResult = NewHandle(lpSubKey), kErrorSuccess;
+    *phkResult = NewHandle(lpSubKey);
+    return kErrorSuccess;
   }
   Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword*, Dword* lpType, unsigned char* lpData,
                         Dword* lpcbData) override {
@@ -103,7 +113,10 @@ class FakePlatform final : public Platform {
     auto value = values->find(lpValueName);
     if (value == values->end()) return kErrorFileNotFound;
     const auto size = static_cast<Dword>(value->second.bytes.size());
-    if (lpData && lpcbData && *lpcbData < size) return *lpcbData = size, kErrorMoreData;
+    if (lpData && lpcbData && *lpcbData < size) {
+      *lpcbData = size;
+      return kErrorMoreData;
+    }
     if (lpData) std::memcpy(lpData, value->second.bytes.data(), size);
     if (lpType) *lpType = value->second.type;
     if (lpcbData) *lpcbData = size;
@@ -115,7 +128,8 @@ class FakePlatform final : public Platform {
     calls.push_back(Call("RegSetValueExA", lpValueName, bytes));
     auto* values = ValuesOf(hKey);
     if (!values) return kErrorInvalidHandle;
-    return (*values)[lpValueName] = {dwType, bytes}, kErrorSuccess;
+    (*values)[lpValueName] = {dwType, bytes};
+    return kErrorSuccess;
   }
   Long RegDeleteValueA(HKey hKey, const char* lpValueName) override {
     calls.push_back(Call("RegDeleteValueA", lpValueName));
@@ -140,7 +154,10 @@ class FakePlatform final : public Platform {
     }
     return true;
   }
-  int RunForm(Control) override { return formRun = true, 0; }
+  int RunForm(Control) override {
+    formRun = true;
+    return 0;
+  }
   float Top() override { return static_cast<float>(topPx) * tppY; }
   float Left() override { return static_cast<float>(leftPx) * tppX; }
   float Width() override { return static_cast<float>(widthPx) * tppX; }
@@ -161,8 +178,11 @@ class FakePlatform final : public Platform {
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
   Long SetWindowPos(Hwnd hWnd, Hwnd after, int X, int Y, int cx, int cy, Dword uFlags) override {
     calls.push_back(Call("SetWindowPos", hWnd, static_cast<std::intptr_t>(after), X, Y, cx, cy, uFlags));
-    if (!(uFlags & kSwpNoMove)) leftPx = X, topPx = Y;
-    if (!(uFlags & kSwpNoSize)) widthPx = cx, heightPx = cy;
+    if (!(uFlags & kSwpNoMove)) MoveTo(X, Y);
+    if (!(uFlags & kSwpNoSize)) {
+      widthPx = cx;
+      heightPx = cy;
+    }
     return 1;
   }
   std::intptr_t SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) override {
@@ -172,8 +192,9 @@ class FakePlatform final : public Platform {
   int MsgBox(std::string_view text, std::string_view title, Dword style) override {
     calls.push_back(Call("MsgBox", std::string(title)));
     boxes.push_back({std::string(text), std::string(title), style});
-    const int answer = answers.empty() ? ((style & 0xF) == kMbYesNo ? kIdNo : kIdOk) : answers.front();
-    if (!answers.empty()) answers.pop_front();
+    if (answers.empty()) return (style & 0xF) == kMbYesNo ? kIdNo : kIdOk;
+    const int answer = answers.front();
+    answers.pop_front();
     return answer;
   }
   std::intptr_t ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, const char* parameters,
@@ -184,7 +205,8 @@ class FakePlatform final : public Platform {
 
   // --- Files (read-only ones are left to the tests under Wine) ---
   bool WriteNewFile(std::string_view path, std::string_view bytes) override {
-    return !cannotCreateFiles && (files[std::string(path)] = bytes, true);
+    files[std::string(path)] = bytes;
+    return true;
   }
   bool NormalFileExists(std::string_view path) override { return files.count(std::string(path)); }
   bool DeleteFileA(std::string_view path) override { return files.erase(std::string(path)); }
@@ -197,7 +219,7 @@ class FakePlatform final : public Platform {
   Text ProgramFolder() override { return Text(std::string_view(exePath).substr(0, exePath.rfind('\\'))); }
   Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
-  void EndProcess(int code) override { calls.push_back(Call("EndProcess", code)), exitCode = code; }
+  void EndProcess(int code) override { calls.push_back(Call("EndProcess", code)); }
 
  private:
   int PixelsX(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppX})); }

@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -31,23 +30,32 @@ struct Case {
   std::string result;
 };
 
+// The value a case's text is stored as, by the kind the table names.
+inline std::optional<FakePlatform::Value> StoredForm(const std::string& kind, const std::string& text) {
+  if (kind == "absent") return std::nullopt;
+  if (kind == "sz") return FakePlatform::Value{kRegSz, text};
+  if (kind == "sz0") return FakePlatform::Value{kRegSz, text + '\0'};
+  if (kind == "binary") return FakePlatform::Value{kRegBinary, text};
+  const std::int32_t number = std::stoi(text);
+  return FakePlatform::Value{kRegDword, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
+}
+
+// In a case's text, {C*N} stands for N times the character C.
+inline std::string Expanded(std::string text) {
+  const std::regex repeat("\\{(.)\\*(\\d+)\\}");
+  std::smatch r;
+  while (std::regex_search(text, r, repeat)) text.replace(r.position(), r.length(), std::stoi(r[2]), r.str(1)[0]);
+  return text;
+}
+
 inline std::vector<Case> Cases() {
   std::vector<Case> cases;
   std::ifstream file(DIMLUX_SETTINGS_CASES);
-  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|.*"), repeat("\\{(.)\\*(\\d+)\\}");
+  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|.*");
   for (std::string line; std::getline(file, line);) {
-    std::smatch m, r;
+    std::smatch m;
     if (line.starts_with("#") || !std::regex_match(line, m, fields)) continue;
-    std::string text = m[3], kind = m[2];
-    while (std::regex_search(text, r, repeat)) text.replace(r.position(), r.length(), std::stoi(r[2]), r.str(1)[0]);
-    const std::map<std::string, FakePlatform::Value> forms = {
-        {"sz", {kRegSz, text}},
-        {"sz0", {kRegSz, text + '\0'}},
-        {"binary", {kRegBinary, text}},
-        {"dword",
-         {kRegDword,
-          kind == "dword" ? std::string(reinterpret_cast<const char*>(std::array{std::stoi(text)}.data()), 4) : ""}}};
-    cases.push_back({m[1], kind == "absent" ? std::nullopt : std::optional(forms.at(kind)), m[4]});
+    cases.push_back({m[1], StoredForm(m[2], Expanded(m[3])), m[4]});
   }
   return cases;
 }
@@ -69,6 +77,16 @@ class MainTest : public ::testing::Test {
     Load();
     fake.calls.clear();
   }
+
+  // Another start of the program on the registry as it stands: a new window, loaded.
+  Main StartAgain() {
+    Main started(fake);
+    fake.CreateForm(kMainDesign, started);
+    started.Form_Load();
+    return started;
+  }
+
+  std::string SettingsCaption() { return fake.buttons[Control::cmdSettings].caption; }
 
   std::string Stored(const std::string& name, const std::string& key = kSettingsKey) {
     auto value = fake.keys[key].find(name);

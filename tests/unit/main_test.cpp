@@ -6,7 +6,15 @@ namespace {
 
 const std::string kKeepOnTop = std::string("SetWindowPos ") + kHwnd + " -1 0 0 0 0 67";
 const std::string kRunEntry = "\"C:\\Program Files\\Dimlux\\Dimlux.exe\"";
+const Box kAddError{"Error adding Dimlux to system startup!", "Dimlux", 0x10};
 const Box kOfferDisable{"Start on Windows startup enabled\r\nDo you want to disable it?", "Dimlux Startup", 0x44};
+
+// A primary display and the twips per pixel its dpi gives, and the SetWindowPos arguments blanking it takes.
+struct Screen {
+  float tppX, tppY;
+  int pixelsX, pixelsY;
+  std::string blanking;
+};
 
 TEST_F(MainTest, FirstRunSeedsTheKeyAndOffersTheReadme) {
   fake.answers = {kIdYes};
@@ -18,66 +26,78 @@ TEST_F(MainTest, FirstRunSeedsTheKeyAndOffersTheReadme) {
                           std::string("ShellExecuteA ") + kHwnd + " (null) " + kReadmeUrl + " (null) (null) 1",
                           "RegQueryValueExA Top", "RegQueryValueExA Left", "RegQueryValueExA Bottom",
                           "RegQueryValueExA Right", "RegQueryValueExA Startup", "RegCloseKey", kKeepOnTop));
-  EXPECT_EQ(fake.boxes, (std::vector<Box>{{"You have launched this application for the first time!\r\n"
-                                           "Would you like to read the Readme file?",
-                                           "Dimlux", 0x44}}));
+  const Box firstRun{
+      "You have launched this application for the first time!\r\nWould you like to read the Readme file?", "Dimlux",
+      0x44};
+  EXPECT_THAT(fake.boxes, ElementsAre(firstRun));
 }
 
 TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   fake.uncreatableKeys.insert(kSettingsKey);
   EXPECT_EQ(StartProgram(fake), 2);
-  EXPECT_EQ(fake.boxes,
-            (std::vector<Box>{{std::string("Error while accessing the registry!\r\nPlease contact ") + kSupportEmail,
-                               "Dimlux", 0x30}}));
-  EXPECT_FALSE(fake.formRun || fake.timerEnabled[Timer::tmrSticky] || !fake.CallsStartingWith("SetWindowPos").empty());
+  const Box registryError{std::string("Error while accessing the registry!\r\nPlease contact ") + kSupportEmail,
+                          "Dimlux", 0x30};
+  EXPECT_THAT(fake.boxes, ElementsAre(registryError));
+  EXPECT_FALSE(fake.formRun);
+  EXPECT_FALSE(fake.timerEnabled[Timer::tmrSticky]);
+  EXPECT_THAT(fake.CallsStartingWith("SetWindowPos"), ElementsAre());
+
   fake = FakePlatform();
   fake.cannotCreateWindow = true;
   EXPECT_EQ(StartProgram(fake), 3);
-  EXPECT_TRUE(fake.CallsStartingWith("Reg").empty());
+  EXPECT_THAT(fake.CallsStartingWith("Reg"), ElementsAre());
 }
 
 TEST_F(MainTest, BlankingCoversTheScreenInTwipsTicksSwitchTheDisplayOffAndTurnOnGoesBackToTheStoredPlace) {
-  for (auto [tppX, tppY, screenX, screenY, call] : std::vector<std::tuple<float, float, int, int, std::string>>{
-           {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"},
-           {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"},
-           {15, 15, 1024, 768, "-2 -5 15360 11520 64"}}) {  // 10842.35; 10237.5 and 10252.5 go to even
-    fake.tppX = tppX, fake.tppY = tppY, fake.screenX = screenX, fake.screenY = screenY;
+  const std::vector<Screen> screens = {
+      {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"},  // 10842.35 twips
+      {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"},       // 10237.5 and 10252.5 go to even
+      {15, 15, 1024, 768, "-2 -5 15360 11520 64"},
+  };
+  for (const Screen& screen : screens) {
+    fake.tppX = screen.tppX;
+    fake.tppY = screen.tppY;
+    fake.screenX = screen.pixelsX;
+    fake.screenY = screen.pixelsY;
     LoadStored();
-    fake.leftPx = 400;  // moved less than a second ago: not stored yet
+    fake.MoveTo(400, 100);  // less than a second ago: not stored yet
     main.cmdTurnOff_Click();
-    EXPECT_THAT(fake.calls, ElementsAre(std::string("SetWindowPos ") + kHwnd + " -1 " + call));
+    EXPECT_THAT(fake.calls, ElementsAre(std::string("SetWindowPos ") + kHwnd + " -1 " + screen.blanking));
   }
   fake.calls.clear();
   main.tmr_Timer();
   main.cmdTurnOff_Click();
   EXPECT_THAT(fake.calls, ElementsAre(kKeepOnTop, std::string("SendMessageA ") + kHwnd + " 274 61808 2"));
-  EXPECT_EQ((std::vector{fake.Top(), fake.Left(), fake.Height(), fake.Width(), fake.ButtonWidth(Control::cmdTurnOff)}),
-            (std::vector<float>{1500, 3000, 705, 1830, 1740 - 375}));
+  EXPECT_THAT((std::vector{fake.Top(), fake.Left(), fake.Height(), fake.Width()}), ElementsAre(1500, 3000, 705, 1830));
+  EXPECT_EQ(fake.ButtonWidth(Control::cmdTurnOff), 1740 - 375);
   EXPECT_FALSE(fake.timerEnabled[Timer::tmr]);
 }
 
 TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
   LoadStored();
   main.tmrSticky_Timer();
-  fake.leftPx = 300, fake.topPx = 50;
+  fake.MoveTo(300, 50);
   main.tmrSticky_Timer();
   main.tmrSticky_Timer();
   EXPECT_THAT(fake.calls,
               ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Top 750", "RegSetValueExA Bottom 705",
                           "RegSetValueExA Left 4500", "RegSetValueExA Right 1830", "RegCloseKey"));
+
   main.cmdTurnOff_Click();
   fake.files[kWakeUpFile] = "Get up :)\r\n";
   fake.calls.clear();
   main.tmrSticky_Timer();
   main.Form_Unload();
-  EXPECT_TRUE(fake.calls.empty() && fake.files.count(kWakeUpFile));
+  EXPECT_THAT(fake.calls, ElementsAre());
+  EXPECT_EQ(fake.files.count(kWakeUpFile), 1u);
+
   main.cmdTurnOff_Click();
-  fake.leftPx = 10;
-  main.Form_Unload();  // closing stores a move the last tick has not
-  EXPECT_EQ(Stored("Left"), "150");
   main.tmrSticky_Timer();  // the wake-up request
-  EXPECT_EQ((std::tuple{fake.files.count(kWakeUpFile), fake.Top(), fake.Left(), Stored("Top"), Stored("Left")}),
-            (std::tuple{std::size_t{0}, 0.0f, 0.0f, std::string("0"), std::string("0")}));
+  EXPECT_EQ(fake.files.count(kWakeUpFile), 0u);
+  EXPECT_EQ(fake.Top(), 0);
+  EXPECT_EQ(fake.Left(), 0);
+  EXPECT_EQ(Stored("Top"), "0");
+  EXPECT_EQ(Stored("Left"), "0");
 }
 
 TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWholeAndTheNextStartReadsWhatItWrote) {
@@ -86,21 +106,22 @@ TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWholeAndT
   Load();  // fields rounded down from the first-run seed
   fake.calls.clear();
   main.tmrSticky_Timer();
-  EXPECT_TRUE(fake.calls.empty());
+  EXPECT_THAT(fake.calls, ElementsAre());
+
   fake.topPx += 1;  // a one-pixel move is stored once, and the fields hold it rounded to nearest
   main.tmrSticky_Timer();
   main.tmrSticky_Timer();
-  EXPECT_EQ(fake.CallsStartingWith("RegSetValueExA"),
-            (std::vector<std::string>{"RegSetValueExA Top 6214,2856", "RegSetValueExA Bottom 557,1428",
-                                      "RegSetValueExA Left 10654,2852", "RegSetValueExA Right 1388,5714"}));
+  EXPECT_THAT(fake.CallsStartingWith("RegSetValueExA"),
+              ElementsAre("RegSetValueExA Top 6214,2856", "RegSetValueExA Bottom 557,1428",
+                          "RegSetValueExA Left 10654,2852", "RegSetValueExA Right 1388,5714"));
   EXPECT_EQ(main.lngTop, 6214);
-  const int topPx = fake.topPx;
-  Main next(fake);
+
+  const int movedTopPx = fake.topPx;
   fake.calls.clear();
-  fake.CreateForm(kMainDesign, next);
-  next.Form_Load();
-  EXPECT_TRUE(fake.CallsStartingWith("RegSetValueExA").empty()) << "nothing repaired";
-  EXPECT_EQ((std::pair{fake.topPx, next.lngTop}), (std::pair{topPx, 6214}));
+  const Main next = StartAgain();
+  EXPECT_THAT(fake.CallsStartingWith("RegSetValueExA"), ElementsAre()) << "nothing repaired";
+  EXPECT_EQ(next.lngTop, 6214);
+  EXPECT_EQ(fake.topPx, movedTopPx);
 }
 
 TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablingSilently) {
@@ -113,13 +134,16 @@ TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablin
       ElementsAre("MsgBox Dimlux Startup", "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 1", "RegCloseKey",
                   std::string("RegOpenKeyExA ") + kRunKey, "RegSetValueExA Dimlux " + kRunEntry, "MsgBox Dimlux",
                   "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 0", "RegCloseKey", "RegCloseKey"));
-  EXPECT_EQ(fake.boxes[1], (Box{"Error adding Dimlux to system startup!", "Dimlux", 0x10}));
-  EXPECT_EQ((std::pair{main.intStartup, fake.buttons[Control::cmdSettings].caption}),
-            (std::pair{std::int16_t{0}, std::string("+")}));
+  EXPECT_EQ(fake.boxes.back(), kAddError);
+  EXPECT_EQ(main.intStartup, 0);
+  EXPECT_EQ(SettingsCaption(), "+");
+
   LoadStored("1");
-  fake.answers = {kIdYes}, fake.boxes.clear();
+  fake.answers = {kIdYes};
+  fake.boxes.clear();
   main.cmdSettings_Click();
-  EXPECT_EQ((std::pair{fake.boxes, Stored("Startup")}), (std::pair{std::vector{kOfferDisable}, std::string("0")}));
+  EXPECT_THAT(fake.boxes, ElementsAre(kOfferDisable));
+  EXPECT_EQ(Stored("Startup"), "0");
 }
 
 TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUpFile) {
@@ -127,10 +151,10 @@ TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUp
   fake.exePath = "";  // what the platform gives for a path too long for its buffers
   fake.answers = {kIdYes};
   main.cmdSettings_Click();
-  EXPECT_EQ(fake.boxes.back(), (Box{"Error adding Dimlux to system startup!", "Dimlux", 0x10}));
+  EXPECT_EQ(fake.boxes.back(), kAddError);
   EXPECT_EQ(Stored("Dimlux", kRunKey), "<absent>");
   EXPECT_EQ(Stored("Startup"), "0");
-  EXPECT_EQ(fake.buttons[Control::cmdSettings].caption, "+");
+  EXPECT_EQ(SettingsCaption(), "+");
 
   fake = FakePlatform();
   fake.exePath = "";
