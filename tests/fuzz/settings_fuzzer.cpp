@@ -49,7 +49,9 @@ void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
   platform.tppX = platform.tppY = kTwipsPerPixel[(flags >> 1) & 3];
   platform.CreateForm(kMainDesign, main);
   main.Form_Load();
-  Check(!main.Ended() && platform.handles.empty() && platform.timerEnabled.at(Timer::tmrSticky));
+  Check(!main.Ended());
+  Check(platform.handles.empty());
+  Check(platform.timerEnabled.at(Timer::tmrSticky));
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {

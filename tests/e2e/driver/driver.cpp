@@ -62,12 +62,20 @@ DWORD ProcessId(HWND hwnd) {
   return pid;
 }
 
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+  return TRUE;
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<long long*>(count);
+  return TRUE;
+}
+
 // The top-level windows of a class, or all of them for nullptr.
 std::vector<HWND> TopLevelWindows(const wchar_t* className) {
   std::vector<HWND> found;
-  EnumWindows(
-      [](HWND hwnd, LPARAM l) -> BOOL { return reinterpret_cast<std::vector<HWND>*>(l)->push_back(hwnd), TRUE; },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&found));
   std::erase_if(found, [&](HWND hwnd) { return className && ClassName(hwnd) != className; });
   return found;
 }
@@ -283,9 +291,7 @@ long long WindowCount(DWORD pid) {
   for (HWND hwnd : TopLevelWindows(nullptr)) {
     if (ProcessId(hwnd) != pid) continue;
     ++count;
-    EnumChildWindows(
-        hwnd, [](HWND, LPARAM l) -> BOOL { return ++*reinterpret_cast<long long*>(l), TRUE; },
-        reinterpret_cast<LPARAM>(&count));
+    EnumChildWindows(hwnd, CountWindow, reinterpret_cast<LPARAM>(&count));
   }
   return count;
 }
