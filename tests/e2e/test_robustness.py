@@ -4,10 +4,11 @@ a folder whose name the system's ANSI code page cannot hold."""
 import time
 
 import wine
-from wine import CMD_SETTINGS, IDNO, IDOK, IDYES, button, twips, wait_until
+from wine import CMD_SETTINGS, IDNO, IDOK, IDYES, button, wait_until
 
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
-FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"  # Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252
+# Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252.
+FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"
 ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
 
 
@@ -65,9 +66,7 @@ class Robustness(wine.DimluxTestCase):
         window = self.wait_for_place(0, 0)
         self.assertFalse(self.prefix.program_file("getup.txt").exists())
         self.assert_stored_place(0, 0, 3)
-        width, height = window["rect"][2:]
-        stored = {"Top": "0", "Left": "0", "Bottom": twips(height), "Right": twips(width), "Startup": "0"}
-        self.assertEqual(stored, self.prefix.texts())
+        self.assertEqual(wine.stored_texts(window["rect"]), self.prefix.texts())
 
     def test_kept_in_a_folder_named_in_other_scripts(self):
         self.prefix.install(FOREIGN_DIR)

@@ -76,15 +76,7 @@ class Widget(wine.DimluxTestCase):
         self.assertEqual(("Turn Off", [0, 0, 64, 24]), buttons[CMD_TURN_OFF])
         self.assertEqual(("+", [64, 0, 25, 25]), buttons[CMD_SETTINGS])
         self.assertEqual(("?", [160, 0, 25, 25]), buttons[CMD_OPT])
-        left, top, width, height = window["rect"]
-        seeded = {
-            "Top": twips(top),
-            "Left": twips(left),
-            "Bottom": twips(height),
-            "Right": twips(width),
-            "Startup": "0",
-        }
-        self.assertEqual(seeded, self.prefix.texts())
+        self.assertEqual(wine.stored_texts(window["rect"]), self.prefix.texts())
 
     def assert_drawn(self, window, focused):
         """On the screen: each face in its colour, the focus rectangle on `focused` only, each caption centred."""

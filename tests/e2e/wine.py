@@ -61,6 +61,11 @@ def twips(pixels):  # as Dimlux stores them at 96 dpi
     return str(pixels * TWIPS)
 
 
+def stored_texts(rect):  # the settings Dimlux stores for a window's rect at 96 dpi, "Startup" "0"
+    left, top, width, height = rect
+    return {"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width), "Startup": "0"}
+
+
 def sz(text, nul=True):  # a REG_SZ value as Windows stores it: UTF-16, with or without a NUL
     return REG_SZ, (text + ("\0" if nul else "")).encode("utf-16-le")
 
@@ -77,7 +82,7 @@ def wine_settings_cases():
     """The cases of the unit tests' table of stored values marked `wine`, as (case, (type, bytes) or None, result)."""
     cases = []
     for line in (Path(__file__).resolve().parents[1] / "settings_cases.txt").read_text().splitlines():
-        if not line.endswith("|wine"):
+        if line.startswith("#") or not line.endswith("|wine"):
             continue
         case, kind, text, result, _ = line.split("|")
         text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
@@ -317,7 +322,8 @@ class Prefix:
 
     def answer(self, title, button_id):  # the box clicked; fails with what is shown if none came
         box = wait_until(lambda: self.box_to_answer(title, button_id), WAIT_MS / 1000)
-        if not (box and self.driver("click", box["hwnd"], button_id)["ok"]):
+        clicked = box is not None and self.driver("click", box["hwnd"], button_id)["ok"]
+        if not clicked:
             raise AssertionError(
                 f"no {title} box to answer {button_id}: {self.boxes()}; "
                 f"Dimlux's exit codes: {[p.poll() for p in self.processes]}"
