@@ -170,10 +170,9 @@ class Display:
     def click(self, x, y):
         self.press(x, y, "click", 1)
 
-    def key(self, *keys):
-        for key in keys:
-            self.xdotool("key", key)
-            time.sleep(0.3)
+    def key(self, key):  # one press, then time for Wine to take it
+        self.xdotool("key", key)
+        time.sleep(0.3)
 
     def drag(self, start, end, steps=10):
         self.press(*start, "mousedown", 1)
@@ -285,12 +284,12 @@ class Prefix:
         self.processes.append(process)
         return process
 
-    def driver(self, *args, timeout=60):
+    def driver(self, *args):
         """Runs a driver command and returns its answer; a run that died while starting, under load, is tried again."""
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
-            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], timeout, "driver.log")
+            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], 60, "driver.log")
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
