@@ -4,7 +4,7 @@ keeps its physical place at 168, where a comma as decimal separator is written a
 import time
 
 import wine
-from wine import CMD_SETTINGS, CMD_TURN_OFF, FACES, SCREEN, button, is_turned_off, wait_until
+from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, button, is_turned_off, wait_until
 
 IDLE_SECONDS = 3
 SEED_ORDER = ["Top", "Bottom", "Left", "Right", "Startup"]
@@ -15,67 +15,68 @@ def pixels(twips, dpi):
 
 
 class Dpi(wine.DimluxTestCase):
-    def idle_run(self):
-        """Starts Dimlux, lets it sit, blanks and closes it; returns both windows, the blanked screen and the
-        settings written."""
+    def start_idle(self):
+        """Starts Dimlux with its registry writes traced and lets it sit; returns the process and the window."""
         process = self.prefix.start_dimlux(debug="+reg")
         window = self.prefix.main_window()
         time.sleep(IDLE_SECONDS)
-        self.display.move_pointer(SCREEN[0] // 2, 2)  # on the blanked caption bar, so that no tip comes
-        # The designed place lies beyond this small screen's right edge from 144 dpi on: no real click there.
-        self.assertTrue(self.prefix.driver("click", window["hwnd"], CMD_TURN_OFF)["ok"])
-        blanked = self.wait_for_window(is_turned_off)
-        time.sleep(0.5)  # drawn
-        shot = wine.Screenshot(self.display)
+        return process, window
+
+    def writes_till_closed(self, process):  # the settings it wrote from its start
         self.close(process)
-        return window, blanked, shot, wine.settings_writes(process.log_path)
+        return wine.settings_writes(process.log_path)
 
     def test_widget_in_proportion_at_each_dpi(self):
         for dpi in (96, 120, 144, 168, 192):
             with self.subTest(dpi=dpi):
-                self.prefix = wine.Prefix(self.display, f"test_dpi/dpi_{dpi}")
-                self.addCleanup(self.prefix.stop)
+                self.new_prefix(f"dpi_{dpi}")
                 self.prefix.set_dpi(dpi)
-                process, _, first = self.start_first_run(debug="+reg")
-                self.close(process)
-                self.assertEqual(SEED_ORDER, wine.settings_writes(process.log_path), "more than the seed written")
-                client, side = [pixels(1335, dpi), pixels(360, dpi)], pixels(375, dpi)
-                self.assertEqual(client, first["client"][2:])
-                self.assertEqual(
-                    [[0, 0, client[0] - side, client[1]], [client[0] - side, 0, side, side]],
-                    [button(first, i)["rect"] for i in (CMD_TURN_OFF, CMD_SETTINGS)],
-                )
-                self.assertEqual(pixels(960, dpi), client[0] - side)
+                process, first = self.start_first_run(debug="+reg")
+                self.assertEqual(SEED_ORDER, self.writes_till_closed(process), "more than the seed written")
+                width = pixels(1335, dpi)
+                height = pixels(360, dpi)
+                side = pixels(375, dpi)
+                self.assertEqual([width, height], first["client"][2:])
+                self.assertEqual([0, 0, pixels(960, dpi), height], button(first, CMD_TURN_OFF)["rect"])
+                self.assertEqual([width - side, 0, side, side], button(first, CMD_SETTINGS)["rect"])
 
-                window, blanked, shot, writes = self.idle_run()
-                self.assertEqual((first["rect"], []), (window["rect"], writes))
+                process, window = self.start_idle()
+                self.display.move_pointer(SCREEN[0] // 2, 2)  # on the blanked caption bar, so that no tip comes
+                # The designed place lies beyond this small screen's right edge from 144 dpi on: no real click there.
+                self.drive("click", window["hwnd"], CMD_TURN_OFF)
+                blanked = self.wait_for_window(is_turned_off)
+                time.sleep(0.5)  # drawn
+                shot = wine.Screenshot(self.display)
+                self.assertEqual([], self.writes_till_closed(process))
+                self.assertEqual(first["rect"], window["rect"])
                 x, y, width, height = blanked["rect"]
                 self.assertEqual([-2, -5], [x, y])
-                self.assertGreaterEqual((x + width, y + height), SCREEN)
+                self.assertGreaterEqual(x + width, SCREEN[0])
+                self.assertGreaterEqual(y + height, SCREEN[1])
                 # Below the caption bar the screen is the red face, bare but for its caption in the middle, as
                 # high as the designed 12 points at this dpi in the font Wine puts in the place of Impact.
-                face_x, face_y, face_width, face_height = blanked["client"]
-                inside = [face_x + 4, face_y + 4, face_width - 8, face_height - 8]
-                ink_x, ink_y, ink_width, ink_height = shot.ink(inside, FACES[CMD_TURN_OFF])
+                x, y, width, height = blanked["client"]
+                inside = [x + 4, y + 4, width - 8, height - 8]
+                ink_x, ink_y, ink_width, ink_height = shot.ink(inside, wine.FACES[CMD_TURN_OFF])
                 font = self.prefix.driver("inkheight", "Impact", pixels(240, dpi), "Turn On")["height"]
                 self.assertLessEqual(abs(ink_height - font), 2, f"caption {ink_height} px high, the font {font} px")
-                self.assertLessEqual(abs(2 * (ink_x - face_x) + ink_width - face_width), ink_height, "centred across")
-                self.assertLessEqual(abs(2 * (ink_y - face_y) + ink_height - face_height), ink_height, "centred down")
+                self.assertLessEqual(abs(2 * (ink_x - x) + ink_width - width), ink_height, "centred across")
+                self.assertLessEqual(abs(2 * (ink_y - y) + ink_height - height), ink_height, "centred down")
 
     def test_place_kept_at_168_dpi_with_a_comma_as_decimal_separator(self):
         self.prefix.set_dpi(168)
-        self.prefix.set_values({"sDecimal": wine.sz(",")}, "Control Panel\\International")
+        self.prefix.set_decimal_separator(",")
         self.store_settings(**wine.STORED)  # whole twips, as at 96 dpi: the same physical place
-        window, _, _, writes = self.idle_run()
-        self.assertEqual(([175, 350, 280, 105], []), (window["rect"], writes))
-        process = self.prefix.start_dimlux()
-        self.prefix.main_window()
-        self.assertTrue(self.prefix.driver("move", 100, 50)["ok"])
+        process, window = self.start_idle()
+        self.assertEqual([175, 350, 280, 105], window["rect"])
+        self.assertEqual([], wine.settings_writes(process.log_path), "written while idle")
+        self.drive("move", 100, 50)
         self.assertTrue(wait_until(lambda: self.prefix.texts()["Left"] == "857,1428", wine.TICK_WAIT + 1))
         self.assertEqual("428,5714", self.prefix.texts()["Top"])
         self.close(process)
-        window, _, _, writes = self.idle_run()  # read back to the same pixel, nothing repaired
-        self.assertEqual(([100, 50], []), (window["rect"][:2], writes))
+        process, window = self.start_idle()  # read back to the same pixel, nothing repaired
+        self.assertEqual([], self.writes_till_closed(process))
+        self.assertEqual([100, 50], window["rect"][:2])
 
 
 if __name__ == "__main__":

@@ -17,9 +17,15 @@ SCREEN = (1024, 768)
 WAIT_MS = 20000  # for a window or a box to come
 DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
-IDOK, IDYES, IDNO = 1, 6, 7
-CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT = 101, 102, 103
-REG_SZ, REG_BINARY, REG_DWORD = 1, 3, 4
+IDOK = 1
+IDYES = 6
+IDNO = 7
+CMD_TURN_OFF = 101
+CMD_SETTINGS = 102
+CMD_OPT = 103
+REG_SZ = 1
+REG_BINARY = 3
+REG_DWORD = 4
 
 # Dimlux's own: settings, texts, timing and exit codes.
 SETTINGS_KEY = "Software\\Dimlux"
@@ -33,24 +39,31 @@ SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
 ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
-RUN_ENTRY = '"C:\\Program Files\\Dimlux Test\\Dimlux.exe"'  # the Run entry of the installed Dimlux
 WAKE_UP_CONTENT = b"Get up :)\r\n"
 TOOL_TIP = "Click to turn off. Press ENTER or SPACE or Click to turn on again!"
 FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
 STORED = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}  # whole twips
 
 ROOT = Path(os.environ.get("DIMLUX_E2E_ROOT", Path(__file__).resolve().parents[2] / "build/win64/e2e"))
-DIMLUX_EXE = DRIVER_EXE = DISPLAY = None  # DISPLAY: the Xvfb shared by the test cases of one file
+DIMLUX_EXE = None
+DRIVER_EXE = None
+DISPLAY = None  # the Xvfb shared by the test cases of one file
 
 
 def pe_machine(path):  # "i386", "amd64" or the PE header's machine field in hex
     data = Path(path).read_bytes()
-    machine = int.from_bytes(data[int.from_bytes(data[0x3C:0x40], "little") + 4 :][:2], "little")
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    machine = int.from_bytes(data[header + 4 : header + 6], "little")
     return {0x14C: "i386", 0x8664: "amd64"}.get(machine, hex(machine))
 
 
 def twips(pixels):  # as Dimlux stores them at 96 dpi
     return str(pixels * TWIPS)
+
+
+def stored_texts(rect):  # the settings Dimlux stores for a window's rect at 96 dpi, "Startup" "0"
+    left, top, width, height = rect
+    return {"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width), "Startup": "0"}
 
 
 def sz(text, nul=True):  # a REG_SZ value as Windows stores it: UTF-16, with or without a NUL
@@ -65,11 +78,11 @@ def wait_until(check, timeout, step=0.1):
     return result
 
 
-def settings_cases(sample=False):
-    """The unit tests' table of stored values as (case, (type, bytes) or None, result); `sample`: the wine ones."""
+def wine_settings_cases():
+    """The cases of the unit tests' table of stored values marked `wine`, as (case, (type, bytes) or None, result)."""
     cases = []
     for line in (Path(__file__).resolve().parents[1] / "settings_cases.txt").read_text().splitlines():
-        if line.startswith("#") or (sample and not line.endswith("|wine")):
+        if line.startswith("#") or not line.endswith("|wine"):
             continue
         case, kind, text, result, _ = line.split("|")
         text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
@@ -93,8 +106,10 @@ def settings_writes(log_path):
 def display_off_requests(log_path, hwnd):
     """In a +timestamp,+win trace, the times of the display-off requests from the first blanking to the next one,
     and of the restore in between, or None."""
-    requests, restored = [], None
-    for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", Path(log_path).read_text(errors="replace"), re.M):
+    requests = []
+    restored = None
+    trace = Path(log_path).read_text(errors="replace")
+    for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", trace, re.M):
         if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
             requests.append(float(stamp))
         elif requests and restored is None and text.startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
@@ -115,18 +130,9 @@ class Display:
     def __init__(self):
         self.last_press = None, 0.0
         numbers, write_end = os.pipe()
+        command = f"Xvfb -displayfd {write_end} -screen 0 {SCREEN[0]}x{SCREEN[1]}x24 -nolisten tcp -noreset"
         self.process = subprocess.Popen(
-            [
-                "Xvfb",
-                "-displayfd",
-                str(write_end),
-                "-screen",
-                "0",
-                f"{SCREEN[0]}x{SCREEN[1]}x24",
-                "-nolisten",
-                "tcp",
-                "-noreset",
-            ],
+            command.split(),
             pass_fds=(write_end,),
             stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL,
@@ -142,14 +148,9 @@ class Display:
         self.process.wait(10)
 
     def xdotool(self, *args):
-        return subprocess.run(
-            ["xdotool", *map(str, args)],
-            env={**os.environ, "DISPLAY": self.name},
-            check=True,
-            timeout=20,
-            capture_output=True,
-            text=True,
-        ).stdout
+        env = {**os.environ, "DISPLAY": self.name}
+        done = subprocess.run(["xdotool", *map(str, args)], env=env, check=True, timeout=20, capture_output=True)
+        return done.stdout.decode()
 
     def move_pointer(self, x, y):
         """Moves the pointer and waits until it is there (xdotool's --sync would hang if it already is)."""
@@ -169,15 +170,16 @@ class Display:
     def click(self, x, y):
         self.press(x, y, "click", 1)
 
-    def key(self, *keys):
-        for key in keys:
-            self.xdotool("key", key)
-            time.sleep(0.3)
+    def key(self, key):  # one press, then time for Wine to take it
+        self.xdotool("key", key)
+        time.sleep(0.3)
 
     def drag(self, start, end, steps=10):
         self.press(*start, "mousedown", 1)
         for i in range(1, steps + 1):
-            self.move_pointer(start[0] + (end[0] - start[0]) * i // steps, start[1] + (end[1] - start[1]) * i // steps)
+            x = start[0] + (end[0] - start[0]) * i // steps
+            y = start[1] + (end[1] - start[1]) * i // steps
+            self.move_pointer(x, y)
             time.sleep(0.05)
         self.xdotool("mouseup", 1)
 
@@ -186,12 +188,8 @@ class Screenshot:
     """The Xvfb screen as ImageMagick's import reads it, as rows of RGB bytes."""
 
     def __init__(self, display):
-        raw = subprocess.run(
-            ["import", "-display", display.name, "-window", "root", "-depth", "8", "rgb:-"],
-            check=True,
-            capture_output=True,
-            timeout=60,
-        ).stdout
+        command = ["import", "-display", display.name, "-window", "root", "-depth", "8", "rgb:-"]
+        raw = subprocess.run(command, check=True, capture_output=True, timeout=60).stdout
         self.rows = [raw[y * SCREEN[0] * 3 : (y + 1) * SCREEN[0] * 3] for y in range(SCREEN[1])]
 
     def colours(self, rect):
@@ -208,7 +206,8 @@ class Screenshot:
         inked = [point for point, colour in self.colours(rect).items() if colour != background]
         if not inked:
             return None
-        xs, ys = [x for x, _ in inked], [y for _, y in inked]
+        xs = [x for x, _ in inked]
+        ys = [y for _, y in inked]
         return [min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1]
 
 
@@ -246,28 +245,22 @@ class Prefix:
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
         subprocess.run(["cp", "-a", str(ensure_template(display)), str(self.path)], check=True)
-        self.install_dir.mkdir(parents=True, exist_ok=True)
-        shutil.copy(DIMLUX_EXE, self.install_dir / "Dimlux.exe")
+        self.install(PROGRAM_DIR)
         self.driver_exe = shutil.copy(DRIVER_EXE, self.path / "dimlux_driver.exe")
         # One wineserver for the whole case: one that ends with its last client can be ending just as the
         # next program connects, which then dies with "recvmsg: Connection reset by peer".
         self.run([WINESERVER, "-p"], 30)
 
-    program_dir = PROGRAM_DIR  # under drive C:
-    install_dir = property(lambda self: self.path / "drive_c" / self.program_dir)
-    exe_win_path = property(lambda self: self.program_win_path("Dimlux.exe"))
-    program_win_path = lambda self, name: "C:\\" + f"{self.program_dir}/{name}".replace("/", "\\")
-    program_file = lambda self, name: self.install_dir / name
-
-    def move_dimlux(self, program_dir):
-        """Keeps Dimlux.exe in another folder under drive C: from now on."""
-        exe = self.program_file("Dimlux.exe")
+    def install(self, program_dir):  # puts Dimlux.exe in that folder under drive C:, to run from there
         self.program_dir = program_dir
-        self.install_dir.mkdir(parents=True, exist_ok=True)
-        shutil.move(exe, self.program_file("Dimlux.exe"))
+        self.program_file("Dimlux.exe").parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(DIMLUX_EXE, self.program_file("Dimlux.exe"))
 
-    def unix_path(self, win_path):  # of a path on drive C:
-        return self.path / "drive_c" / win_path.removeprefix("C:\\").replace("\\", "/")
+    def program_file(self, name):  # in Dimlux's folder
+        return self.path / "drive_c" / self.program_dir / name
+
+    def program_win_path(self, name):  # of a file in Dimlux's folder
+        return "C:\\" + f"{self.program_dir}/{name}".replace("/", "\\")
 
     def env(self, debug="-all"):
         return wine_env(self.path, self.display, debug)
@@ -280,9 +273,9 @@ class Prefix:
         log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
-                [WINE, self.exe_win_path],
+                [WINE, self.program_win_path("Dimlux.exe")],
                 env=self.env(debug),
-                cwd=self.install_dir,
+                cwd=self.program_file("Dimlux.exe").parent,
                 stdin=subprocess.DEVNULL,
                 stdout=subprocess.DEVNULL,
                 stderr=log,
@@ -291,12 +284,12 @@ class Prefix:
         self.processes.append(process)
         return process
 
-    def driver(self, *args, timeout=60):
+    def driver(self, *args):
         """Runs a driver command and returns its answer; a run that died while starting, under load, is tried again."""
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
-            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], timeout, "driver.log")
+            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], 60, "driver.log")
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
@@ -323,12 +316,13 @@ class Prefix:
 
         return wait_until(laid_out, max(wait_ms / 1000, 5))
 
-    def answer(self, title, button_id, wait_ms=WAIT_MS):  # the box clicked; fails with what is shown if none came
-        box = wait_until(
-            lambda: next((b for b in self.boxes() if b["title"] == title and button_id in b["buttons"]), None),
-            wait_ms / 1000,
-        )
-        if not (box and self.driver("click", box["hwnd"], button_id)["ok"]):
+    def box_to_answer(self, title, button_id):  # a visible box with that title and button, or None
+        return next((box for box in self.boxes() if box["title"] == title and button_id in box["buttons"]), None)
+
+    def answer(self, title, button_id):  # the box clicked; fails with what is shown if none came
+        box = wait_until(lambda: self.box_to_answer(title, button_id), WAIT_MS / 1000)
+        clicked = box is not None and self.driver("click", box["hwnd"], button_id)["ok"]
+        if not clicked:
             raise AssertionError(
                 f"no {title} box to answer {button_id}: {self.boxes()}; "
                 f"Dimlux's exit codes: {[p.poll() for p in self.processes]}"
@@ -353,6 +347,9 @@ class Prefix:
     def set_dpi(self, dpi):  # the logical dpi Wine hands every program started afterwards
         self.set_values({"LogPixels": (REG_DWORD, dpi.to_bytes(4, "little"))}, "Control Panel\\Desktop")
 
+    def set_decimal_separator(self, text):  # the user's, for programs started afterwards
+        self.set_values({"sDecimal": sz(text)}, "Control Panel\\International")
+
     def texts(self, subkey=SETTINGS_KEY):
         """{name: text} of an HKCU key's values, without a NUL stored after it; None for one not REG_SZ."""
         return {
@@ -367,12 +364,12 @@ def ensure_template(display):
     if not (template / ".ready").exists():
         shutil.rmtree(template, ignore_errors=True)
         ROOT.mkdir(parents=True, exist_ok=True)
-        env, log = wine_env(template, display), ROOT / "template.log"
+        env = wine_env(template, display)
+        log = ROOT / "template.log"
         run_wine([WINE, "wineboot", "-i"], env, log, 300).check_returncode()
         # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
-        run_wine(
-            [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"], env, log, 300
-        ).check_returncode()
+        unmanaged = [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"]
+        run_wine(unmanaged, env, log, 300).check_returncode()
         run_wine([WINESERVER, "-w"], env, log, 300)
         (template / ".ready").touch()
     return template
@@ -381,7 +378,8 @@ def ensure_template(display):
 def main():
     """Runs the calling file's test cases on one Xvfb display."""
     global DIMLUX_EXE, DRIVER_EXE, DISPLAY
-    DIMLUX_EXE, DRIVER_EXE = (Path(arg).resolve() for arg in sys.argv[1:3])
+    DIMLUX_EXE = Path(sys.argv[1]).resolve()
+    DRIVER_EXE = Path(sys.argv[2]).resolve()
     del sys.argv[1:3]
     if not DIMLUX_EXE.is_file():
         sys.exit(f"{DIMLUX_EXE} does not exist: build it first (cmake --build --preset win32)")
@@ -399,35 +397,75 @@ class DimluxTestCase(unittest.TestCase):
 
     def setUp(self):
         self.display = DISPLAY
+        self.new_prefix(self._testMethodName)
+
+    def new_prefix(self, name):  # a fresh one in ROOT/<file>/<name> from now on
         file_name = Path(sys.modules[type(self).__module__].__file__).stem
-        self.prefix = Prefix(DISPLAY, f"{file_name}/{self._testMethodName}")
+        self.prefix = Prefix(DISPLAY, f"{file_name}/{name}")
         self.addCleanup(self.prefix.stop)
 
+    def drive(self, *args):  # a driver command that must succeed
+        self.assertTrue(self.prefix.driver(*args)["ok"], args)
+
+    def answer_question(self, title, answer, text):  # a Yes/No box with that text
+        box = self.prefix.answer(title, answer)
+        self.assertEqual(text, box["text"])
+        self.assertEqual([IDYES, IDNO], box["buttons"])
+
     def start_first_run(self, debug="-all"):
-        """Starts Dimlux in an empty prefix, answers the first-run question No; returns (process, box, window)."""
+        """Starts Dimlux in an empty prefix, answers the first-run question No; returns the process and the window."""
         process = self.prefix.start_dimlux(debug)
-        box = self.prefix.answer("Dimlux", IDNO)
+        self.answer_question("Dimlux", IDNO, FIRST_RUN_TEXT)
         window = self.prefix.main_window()
         self.assertIsNotNone(window, "the window did not appear")
-        return process, box, window
+        return process, window
+
+    def start_second_copy(self, answer):  # answers its question; returns the process
+        process = self.prefix.start_dimlux()
+        self.answer_question("Dimlux", answer, SECOND_COPY_TEXT)
+        return process
+
+    def answer_startup(self, question, caption):
+        """Answers Yes to the start-with-Windows question; checks the caption, the focus back on Turn Off, the Run
+        entry (the quoted path of Dimlux.exe, or none) and "Startup"; returns the window."""
+        self.answer_question("Dimlux Startup", IDYES, question)
+        window = self.wait_for_window(
+            lambda w: button(w, CMD_SETTINGS)["text"] == caption and w["focus"] == CMD_TURN_OFF
+        )
+        enabled = caption == "-"
+        run_entry = f'"{self.prefix.program_win_path("Dimlux.exe")}"' if enabled else None
+        self.assertEqual(run_entry, self.prefix.texts(RUN_KEY).get("Dimlux"))
+        self.assertEqual("1" if enabled else "0", self.prefix.texts()["Startup"])
+        return window
 
     def store_settings(self, **texts):
         self.prefix.set_values({name: sz(text) for name, text in texts.items()})
+
+    def stored_place(self):  # (Left, Top) as stored
+        texts = self.prefix.texts()
+        return texts["Left"], texts["Top"]
+
+    def assert_stored_place(self, x, y, timeout=TICK_WAIT):  # at 96 dpi, within the timeout
+        stored = wait_until(lambda: self.stored_place() == (twips(x), twips(y)), timeout)
+        self.assertTrue(stored, f"({x}, {y}) not stored in {timeout} s")
 
     def wait_for_exit(self, process, timeout=20):
         self.assertTrue(wait_until(lambda: process.poll() is not None, timeout), f"Dimlux did not end in {timeout} s")
         return process.returncode
 
     def close(self, process):  # with the close box's message; it must end normally
-        self.assertTrue(self.prefix.driver("close")["ok"])
+        self.drive("close")
         self.assertEqual(0, self.wait_for_exit(process))
 
     def click_button(self, window, control_id):  # a real click in the middle of the button
         self.display.click(*middle(window, control_id))
 
-    def click_caption(self, window):  # a real click, which gives the window the X keyboard focus
+    def caption_point(self, window):  # on the caption bar, left of the title
         x, y = window["rect"][:2]
-        self.display.click(x + 20, (y + window["client"][1]) // 2)
+        return x + 20, (y + window["client"][1]) // 2
+
+    def click_caption(self, window):  # a real click, which gives the window the X keyboard focus
+        self.display.click(*self.caption_point(window))
         time.sleep(0.3)
 
     def blank(self, window):  # a real click on the big button; returns the blanked window
@@ -437,9 +475,14 @@ class DimluxTestCase(unittest.TestCase):
     def wait_for_window(self, check, timeout=5):
         """Polls the visible main window until check(window) holds, and returns it; fails if it does not."""
         end = time.monotonic() + timeout
-        while not ((window := self.prefix.main_window(0)) and check(window)):
+        while True:
+            window = self.prefix.main_window(0)
+            if window and check(window):
+                return window
             self.assertLess(time.monotonic(), end, f"the window did not come to the state waited for: {window}")
-        return window
+
+    def wait_for_place(self, x, y, timeout=5):  # the window with its top left corner there
+        return self.wait_for_window(lambda w: w["rect"][:2] == [x, y], timeout)
 
 
 def button(window, control_id):
