@@ -185,21 +185,32 @@ class Widget(wine.DimluxTestCase):
 
     def end_right_after_a_move(self, process, *ending):
         """Right after the tick that stores a first move, a second move and the end (the close box's message, or
-        the end of the Windows session) both come before the next tick: only the end itself can store it."""
-        self.prefix.main_window()
+        the end of the Windows session) both come before the next tick: only the end itself can store it. A try
+        too slow to come between two ticks (a loaded machine) proves nothing, and is made again."""
+        for _ in range(3):
+            self.prefix.main_window()
+            last_miss = self.store_a_move(100, 120)
+            self.drive("move", 300, 200, *ending)
+            between_two_ticks = time.monotonic() - last_miss < 0.95
+            self.assertEqual(0, self.wait_for_exit(process))
+            if between_two_ticks:
+                self.assertEqual((twips(300), twips(200)), self.stored_place(), ending)
+                return
+            print(f"{ending}: too slow to come between two ticks; once more", flush=True)
+            process = self.prefix.start_dimlux()
+        self.fail(f"{ending}: three times too slow to come between two ticks")
+
+    def store_a_move(self, x, y):
+        """Moves the widget and waits for the tick that stores it; returns when the last read before it began."""
         moved_at = time.monotonic()
         last_miss = moved_at
-        self.drive("move", 100, 120)
+        self.drive("move", x, y)
         while True:
             read_at = time.monotonic()
-            if self.stored_place() == (twips(100), twips(120)):
-                break
-            self.assertLess(read_at - moved_at, wine.TICK_WAIT, "the first move was not stored")
+            if self.stored_place() == (twips(x), twips(y)):
+                return last_miss
+            self.assertLess(read_at - moved_at, wine.TICK_WAIT, "the move was not stored")
             last_miss = read_at
-        self.drive("move", 300, 200, *ending)
-        self.assertLess(time.monotonic() - last_miss, 0.95, "too slow to come between two ticks")
-        self.assertEqual(0, self.wait_for_exit(process))
-        self.assertEqual((twips(300), twips(200)), self.stored_place(), ending)
 
 
 if __name__ == "__main__":
