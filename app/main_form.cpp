@@ -119,10 +119,8 @@ void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
 void Main::AnswerSecondCopy() {
   if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;
   const Text path = WakeUpFilePath();
-  if (path.empty()) {
-    Fatal("Could not write the wake-up file", kNoProgramFolder);
-  } else if (!platform_.WriteNewFile(path, kWakeUpContent)) {
-    Fatal("Could not write the wake-up file", path);
+  if (path.empty() || !platform_.WriteNewFile(path, kWakeUpContent)) {
+    Fatal("Could not write the wake-up file", path.empty() ? kNoProgramFolder : path.view());
   }
 }
 

@@ -137,8 +137,10 @@ class Platform {
                                       const char* lpDirectory, int nShowCmd) = 0;
 
   // Files, by full path. Each returns whether it succeeded.
-  virtual bool WriteNewFile(std::string_view path, std::string_view bytes) = 0;  // create or truncate
-  virtual bool NormalFileExists(std::string_view path) = 0;                      // hidden and system files do not count
+  // Creates or truncates the file.
+  virtual bool WriteNewFile(std::string_view path, std::string_view bytes) = 0;
+  // Hidden and system files do not count.
+  virtual bool NormalFileExists(std::string_view path) = 0;
   virtual bool DeleteFileA(std::string_view path) = 0;
 
   // Primary display size in pixels, and twips per pixel (1440 / logical dpi) across and down.
