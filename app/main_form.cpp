@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/maker.h"
+#include "app/placement.h"
 #include "autostart/autostart.h"
 #include "settings/settings.h"
 
@@ -19,9 +20,17 @@ constexpr const char* kSecondCopyText = "Dimlux is already running!\r\nDo you wa
 constexpr const char* kFirstRunText =
     "You have launched this application for the first time!\r\nWould you like to read the Readme file?";
 constexpr const char* kRegistryErrorText = "Error while accessing the registry!\r\nPlease contact ";
+constexpr const char* kStartupTip = "Dimlux starts with Windows. Click to stop it starting with Windows.";
+constexpr const char* kNoStartupTip = "Dimlux does not start with Windows. Click to make it start with Windows.";
+constexpr std::string_view kReadmeFileName = "readme.txt";
 constexpr std::string_view kWakeUpFileName = "getup.txt";
 constexpr std::string_view kWakeUpContent = "Get up :)\r\n";
-constexpr std::string_view kNoProgramFolder = "(the program folder's path is too long or cannot be read)";
+constexpr std::string_view kNoRunningCopy = "(the running copy's folder cannot be found; it may still be starting)";
+
+// File-sync clients and scanners open new files for a moment: the wake-up file is tried this often, a
+// second apart, before its failure counts.
+constexpr int kWakeUpTries = 6;
+constexpr Dword kWakeUpRetryMs = 1000;
 
 constexpr int kExitRegistryError = 2;
 constexpr int kExitFatal = 3;
@@ -47,6 +56,13 @@ std::int32_t RoundToLong(double value) {
 bool SameTwips(float value, std::int32_t field) {
   const double twips = value;
   return std::floor(twips) == field || RoundToLong(twips) == field;
+}
+
+// A file in a folder; empty when the folder is not known: never a file in some other folder.
+Text FileIn(Text folder, std::string_view name) {
+  if (folder.empty()) return {};
+  if (!folder.view().ends_with('\\')) folder += '\\';
+  return folder + name;
 }
 
 }  // namespace
@@ -76,7 +92,11 @@ void Main::KeepOnTop() {
   platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, 0, 0, 0, 0, kSwpNoSize | kSwpNoMove | kSwpShowWindow);
 }
 
-void Main::StartupIndicator() { platform_.SetCaption(Control::cmdSettings, intStartup == 1 ? "-" : "+"); }
+void Main::StartupIndicator() {
+  const bool enabled = intStartup == 1;
+  platform_.SetCaption(Control::cmdSettings, enabled ? "-" : "+");
+  platform_.SetToolTip(Control::cmdSettings, enabled ? kStartupTip : kNoStartupTip);
+}
 
 // --- Events ---
 
@@ -107,6 +127,7 @@ void Main::Form_Load() {
   platform_.RegCloseKey(hKey);
 
   ApplySavedGeometry();
+  KeepReachable(platform_);
   KeepOnTop();
   NormalLayout();
   StartupIndicator();
@@ -115,13 +136,17 @@ void Main::Form_Load() {
 
 void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
 
-// A second copy only passes the wish on: the running copy looks for the wake-up file.
+// A second copy only passes the wish on: the running copy, wherever it is kept, looks for the wake-up file in
+// its own folder. It may still be starting, or another program may hold the file for a moment.
 void Main::AnswerSecondCopy() {
   if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;
-  const Text path = WakeUpFilePath();
-  if (path.empty() || !platform_.WriteNewFile(path, kWakeUpContent)) {
-    Fatal("Could not write the wake-up file", path.empty() ? kNoProgramFolder : path.view());
+  Text path;
+  for (int attempt = 1; attempt <= kWakeUpTries; ++attempt) {
+    if (attempt > 1) platform_.Sleep(kWakeUpRetryMs);
+    path = FileIn(platform_.RunningCopyFolder(), kWakeUpFileName);
+    if (!path.empty() && platform_.WriteNewFile(path, kWakeUpContent)) return;
   }
+  Fatal("Could not write the wake-up file", path.empty() ? kNoRunningCopy : path.view());
 }
 
 // First run: creates the key, seeds it from the designed window and offers the readme. Returns the open
@@ -140,10 +165,16 @@ HKey Main::CreateAndSeedSettings() {
   WriteGeometryValue(platform_, hKey, kLeftValue, platform_.Left());
   WriteGeometryValue(platform_, hKey, kRightValue, platform_.Width());
   WriteStartupValue(platform_, hKey, 0);
-  if (platform_.MsgBox(kFirstRunText, kTitle, kMbYesNo | kMbIconInformation) == kIdYes) {
-    platform_.ShellExecuteA(platform_.hWnd(), nullptr, kReadmeUrl, nullptr, nullptr, kSwShowNormal);
-  }
+  if (platform_.MsgBox(kFirstRunText, kTitle, kMbYesNo | kMbIconInformation) == kIdYes) OpenReadme();
   return hKey;
+}
+
+// The readme that comes beside the exe opens without a network; the web page only where it is missing.
+void Main::OpenReadme() {
+  const Text readme = FileIn(platform_.ProgramFolder(), kReadmeFileName);
+  const bool local = !readme.empty() && platform_.NormalFileExists(readme);
+  platform_.ShellExecuteA(platform_.hWnd(), nullptr, local ? readme.c_str() : kReadmeUrl, nullptr, nullptr,
+                          kSwShowNormal);
 }
 
 // A value that is missing or cannot be converted gets what a first run would store, so one damaged value
@@ -197,6 +228,7 @@ void Main::cmdTurnOff_Click() {
   } else {
     platform_.SetCaption(Control::cmdTurnOff, kNormalCaption);
     ApplySavedGeometry();
+    KeepReachable(platform_);
     NormalLayout();
     platform_.EnableTimer(Timer::tmr, false);
   }
@@ -223,12 +255,16 @@ void Main::Form_Unload() {
 }
 
 void Main::AnswerWakeUp() {
-  const Text path = WakeUpFilePath();
-  if (path.empty() || !platform_.NormalFileExists(path)) return;
-  if (!platform_.DeleteFileA(path)) {
-    Fatal("Could not delete the wake-up file", path);
+  const Text path = FileIn(platform_.ProgramFolder(), kWakeUpFileName);
+  if (path.empty() || !platform_.NormalFileExists(path)) {
+    failedDeletes_ = 0;
     return;
   }
+  if (!platform_.DeleteFileA(path)) {
+    if (++failedDeletes_ == kWakeUpTries) Fatal("Could not delete the wake-up file", path);
+    return;
+  }
+  failedDeletes_ = 0;
   platform_.SetTop(0);
   platform_.SetLeft(0);
 }
@@ -252,14 +288,6 @@ void Main::StoreGeometryIfChanged() {
   lngLeft = RoundToLong(left);
   lngBottom = RoundToLong(height);
   lngRight = RoundToLong(width);
-}
-
-// Empty when the program folder is not known: never a file in some other folder.
-Text Main::WakeUpFilePath() {
-  Text path = platform_.ProgramFolder();
-  if (path.empty()) return {};
-  if (!path.view().ends_with('\\')) path += '\\';
-  return path + kWakeUpFileName;
 }
 
 // --- Start with Windows ---

@@ -45,12 +45,12 @@ class Main final : public FormEvents {
 
   void AnswerSecondCopy();
   HKey CreateAndSeedSettings();
+  void OpenReadme();
   void ReadSettings(HKey hKey);
   std::int32_t ReadGeometry(HKey hKey, const char* name, float designed);
   std::int16_t ReadStartup(HKey hKey);
   void AnswerWakeUp();
   void StoreGeometryIfChanged();
-  Text WakeUpFilePath();
 
   void Fatal(std::string_view failure, std::string_view concerned);
   void EndProgram(int exitCode);
@@ -58,6 +58,7 @@ class Main final : public FormEvents {
   Platform& platform_;
   bool ended_ = false;
   int exitCode_ = 0;
+  int failedDeletes_ = 0;  // of the wake-up file, on the ticks in a row
 };
 
 }  // namespace dimlux

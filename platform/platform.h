@@ -14,6 +14,12 @@ using Long = std::int32_t;
 using Dword = std::uint32_t;
 using HKey = std::uintptr_t;
 using Hwnd = std::uintptr_t;
+using HMonitor = std::uintptr_t;
+
+// A rectangle in pixels of the virtual screen, as RECT: right and bottom lie just outside it.
+struct Rect {
+  Long left, top, right, bottom;
+};
 
 // Predefined keys are sign-extended 32-bit values, as windows.h defines them.
 constexpr HKey kHkeyCurrentUser = static_cast<HKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001)));
@@ -44,6 +50,8 @@ constexpr Dword kWmSysCommand = 0x0112;
 constexpr std::uintptr_t kScMonitorPower = 0xF170;
 constexpr std::intptr_t kMonitorOff = 2;
 constexpr int kSwShowNormal = 1;
+constexpr Dword kMonitorDefaultToNull = 0;
+constexpr Dword kMonitorDefaultToNearest = 2;
 
 enum class Control { cmdOpt, cmdTurnOff, cmdSettings };
 enum class Timer { tmr, tmrSticky };
@@ -126,6 +134,8 @@ class Platform {
   virtual void SetButtonWidth(Control control, float twips) = 0;
   virtual void SetButtonHeight(Control control, float twips) = 0;
   virtual void SetFocus(Control control) = 0;
+  // The text shown when the mouse rests on the button, kept as given: it must last as long as the window.
+  virtual void SetToolTip(Control control, const char* text) = 0;
   virtual void EnableTimer(Timer timer, bool enabled) = 0;
 
   virtual Long SetWindowPos(Hwnd hWnd, Hwnd hWndInsertAfter, int X, int Y, int cx, int cy, Dword uFlags) = 0;
@@ -143,18 +153,30 @@ class Platform {
   virtual bool NormalFileExists(std::string_view path) = 0;
   virtual bool DeleteFileA(std::string_view path) = 0;
 
+  // The display that shares most of `rect` with it; with kMonitorDefaultToNearest the nearest one when none
+  // does, else 0.
+  virtual HMonitor MonitorFromRect(const Rect& rect, Dword dwFlags) = 0;
+  // The display's work area: its rectangle less the taskbar and docked bars. False for no display.
+  virtual bool GetMonitorWorkArea(HMonitor hMonitor, Rect* work) = 0;
+
   // Primary display size in pixels, and twips per pixel (1440 / logical dpi) across and down.
   virtual int ScreenPixelsX() = 0;
   virtual int ScreenPixelsY() = 0;
   virtual float TwipsPerPixelX() = 0;
   virtual float TwipsPerPixelY() = 0;
 
+  // Whether another copy runs in this user's session, wherever it is kept.
   virtual bool PrevInstance() = 0;
+  // The program folder of that other copy, from its window and process image; empty when it cannot be
+  // found (it is still starting, or its path cannot be had whole).
+  virtual Text RunningCopyFolder() = 0;
   // The running executable's full path, and its folder (no trailing backslash, except at a drive's root).
   // Both are empty when the path cannot be had whole (too long, or not in the ANSI calls' code page).
   virtual Text ProgramFolder() = 0;
   virtual Text ExePath() = 0;
   virtual Text DecimalSeparator() = 0;  // the user's locale
+
+  virtual void Sleep(Dword dwMilliseconds) = 0;
 
   // Ends the process. Under test it only records the code, so callers return right after.
   virtual void EndProcess(int exitCode) = 0;

@@ -39,6 +39,7 @@ class Win32Platform final : public Platform {
   void SetButtonWidth(Control control, float twips) override;
   void SetButtonHeight(Control control, float twips) override;
   void SetFocus(Control control) override;
+  void SetToolTip(Control control, const char* text) override;
   void EnableTimer(Timer timer, bool enabled) override;
   Long SetWindowPos(Hwnd hWnd, Hwnd hWndInsertAfter, int X, int Y, int cx, int cy, Dword uFlags) override;
   std::intptr_t SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -49,14 +50,18 @@ class Win32Platform final : public Platform {
   bool WriteNewFile(std::string_view path, std::string_view bytes) override;
   bool NormalFileExists(std::string_view path) override;
   bool DeleteFileA(std::string_view path) override;
+  HMonitor MonitorFromRect(const Rect& rect, Dword dwFlags) override;
+  bool GetMonitorWorkArea(HMonitor hMonitor, Rect* work) override;
   int ScreenPixelsX() override;
   int ScreenPixelsY() override;
   float TwipsPerPixelX() override;
   float TwipsPerPixelY() override;
   bool PrevInstance() override;
+  Text RunningCopyFolder() override;
   Text ProgramFolder() override;
   Text ExePath() override;
   Text DecimalSeparator() override;
+  void Sleep(Dword dwMilliseconds) override;
   void EndProcess(int exitCode) override;
 };
 

@@ -353,6 +353,10 @@ void Win32Platform::SetButtonHeight(Control control, float twips) {
 
 void Win32Platform::SetFocus(Control control) { ::SetFocus(ButtonHwnd(control)); }
 
+void Win32Platform::SetToolTip(Control control, const char* text) {
+  g_window.buttons[ButtonIndex(control)].toolTip = text;
+}
+
 void Win32Platform::EnableTimer(Timer timer, bool enabled) {
   if (g_window.hwnd == nullptr) return;
   if (enabled) {

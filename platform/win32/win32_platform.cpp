@@ -9,6 +9,7 @@ namespace dimlux::win32 {
 static_assert(kKeyAllAccess == KEY_ALL_ACCESS && kRegSz == REG_SZ && kErrorMoreData == ERROR_MORE_DATA);
 static_assert(kWmSysCommand == WM_SYSCOMMAND && kScMonitorPower == SC_MONITORPOWER && kIdYes == IDYES);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE);
+static_assert(kMonitorDefaultToNull == MONITOR_DEFAULTTONULL && kMonitorDefaultToNearest == MONITOR_DEFAULTTONEAREST);
 
 namespace {
 
@@ -22,28 +23,50 @@ float TwipsPerPixel(int axis) {
   return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
 }
 
-// FNV-1a over the upper-cased text: a short, stable tag for the program folder.
-unsigned long long FolderTag(Text folder) {
-  char upper[Text::kCapacity + 1];
-  lstrcpynA(upper, folder.c_str(), sizeof upper);
-  CharUpperA(upper);
-  unsigned long long hash = 14695981039346656037ull;
-  for (const char* c = upper; *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
-  return hash;
-}
+// Named in the session's namespace: one copy per user session, wherever each copy is kept.
+constexpr char kGuardName[] = "Local\\Dimlux";
+// Set on the window of the copy that holds the guard, where a later copy finds it.
+constexpr char kRunningCopyProp[] = "Dimlux.RunningCopy";
 
 // Room for any MAX_PATH path in UTF-8, the manifest's code page for the ANSI calls, and still for a file name
 // appended to its folder.
 constexpr DWORD kExePathBytes = 3 * MAX_PATH;
 static_assert(kExePathBytes + 32 < Text::kCapacity);
 
-// Empty rather than wrong: when the path does not fit, or when it does not lead back to the file, as where
+// Empty rather than wrong: when the path did not fit, or when it does not lead back to the file, as where
 // Windows before 1903 ignores the manifest's UTF-8 and puts "?" or look-alikes for letters the code page lacks.
-Text ReadExePath() {
-  char path[kExePathBytes] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, kExePathBytes);
+Text WholePath(const char* path, DWORD length) {
   if (length == 0 || length >= kExePathBytes || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return {};
   return Text(std::string_view(path, length));
+}
+
+Text ReadExePath() {
+  char path[kExePathBytes] = {};
+  return WholePath(path, GetModuleFileNameA(nullptr, path, kExePathBytes));
+}
+
+// No trailing backslash, except at a drive's root.
+Text FolderOf(const Text& path) {
+  const std::size_t slash = path.view().rfind('\\');
+  Text folder(std::string_view(path.c_str(), slash == std::string_view::npos ? 0 : slash));
+  if (folder.size() == 2 && folder.view()[1] == ':') folder += '\\';
+  return folder;
+}
+
+Text ImagePath(DWORD processId) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return {};
+  char path[kExePathBytes] = {};
+  DWORD length = kExePathBytes;
+  if (!QueryFullProcessImageNameA(process, 0, path, &length)) length = 0;
+  CloseHandle(process);
+  return WholePath(path, length);
+}
+
+BOOL CALLBACK FindRunningCopy(HWND hwnd, LPARAM processId) {
+  if (GetPropA(hwnd, kRunningCopyProp) == nullptr) return TRUE;
+  GetWindowThreadProcessId(hwnd, reinterpret_cast<DWORD*>(processId));
+  return FALSE;
 }
 
 }  // namespace
@@ -152,20 +175,36 @@ bool Win32Platform::DeleteFileA(std::string_view path) {
   return ::DeleteFileA(pathZ.c_str()) != 0;
 }
 
+HMonitor Win32Platform::MonitorFromRect(const Rect& rect, Dword dwFlags) {
+  const RECT pixels = {rect.left, rect.top, rect.right, rect.bottom};
+  return reinterpret_cast<HMonitor>(::MonitorFromRect(&pixels, dwFlags));
+}
+
+bool Win32Platform::GetMonitorWorkArea(HMonitor hMonitor, Rect* work) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (hMonitor == 0 || !GetMonitorInfoA(reinterpret_cast<HMONITOR>(hMonitor), &info)) return false;
+  *work = {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+  return true;
+}
+
 int Win32Platform::ScreenPixelsX() { return GetSystemMetrics(SM_CXSCREEN); }
 int Win32Platform::ScreenPixelsY() { return GetSystemMetrics(SM_CYSCREEN); }
 float Win32Platform::TwipsPerPixelX() { return TwipsPerPixel(LOGPIXELSX); }
 float Win32Platform::TwipsPerPixelY() { return TwipsPerPixel(LOGPIXELSY); }
 
-// One copy per program folder: the mutex lives as long as this process.
+// The mutex lives as long as this process.
 bool Win32Platform::PrevInstance() {
-  static const char kHex[] = "0123456789abcdef";
-  unsigned long long tag = FolderTag(ProgramFolder());
-  char name[] = "Local\\Dimlux.0000000000000000";
-  char* digit = name + sizeof name - 1;
-  for (int i = 0; i < 16; ++i, tag >>= 4) *--digit = kHex[tag & 0xF];
-  CreateMutexA(nullptr, FALSE, name);
-  return GetLastError() == ERROR_ALREADY_EXISTS;
+  CreateMutexA(nullptr, FALSE, kGuardName);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return true;
+  SetPropA(MainWindow(), kRunningCopyProp, MainWindow());
+  return false;
+}
+
+Text Win32Platform::RunningCopyFolder() {
+  DWORD processId = 0;
+  EnumWindows(FindRunningCopy, reinterpret_cast<LPARAM>(&processId));
+  return processId == 0 ? Text() : FolderOf(ImagePath(processId));
 }
 
 // Asked every second for the wake-up file; read once, as it cannot change while the program runs.
@@ -177,13 +216,7 @@ Text Win32Platform::ExePath() {
   return path;
 }
 
-Text Win32Platform::ProgramFolder() {
-  const Text path = ExePath();
-  const std::size_t slash = path.view().rfind('\\');
-  Text folder(std::string_view(path.c_str(), slash == std::string_view::npos ? 0 : slash));
-  if (folder.size() == 2 && folder.view()[1] == ':') folder += '\\';  // a drive's root keeps its backslash
-  return folder;
-}
+Text Win32Platform::ProgramFolder() { return FolderOf(ExePath()); }
 
 Text Win32Platform::DecimalSeparator() {
   char separator[16] = {};  // up to three letters, each up to four bytes in UTF-8
@@ -193,6 +226,8 @@ Text Win32Platform::DecimalSeparator() {
   if (GetLocaleInfoA(LOCALE_USER_DEFAULT, what, separator, sizeof separator) == 0) return Text(".");
   return Text(separator);
 }
+
+void Win32Platform::Sleep(Dword dwMilliseconds) { ::Sleep(dwMilliseconds); }
 
 void Win32Platform::EndProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 

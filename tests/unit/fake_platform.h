@@ -4,6 +4,7 @@
 // in order, with their arguments.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -46,7 +47,10 @@ class FakePlatform final : public Platform {
   };
   struct Button {
     int left, top, width, height;
-    std::string caption;
+    std::string caption, toolTip;
+  };
+  struct Monitor {
+    Rect area, work;
   };
   static constexpr int kFrameSide = 3;
   static constexpr int kFrameTop = 20;
@@ -67,7 +71,11 @@ class FakePlatform final : public Platform {
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
   float tppX = 15, tppY = 15;
   int screenX = 1024, screenY = 768;
+  std::vector<Monitor> monitors{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};  // the primary, a taskbar at the bottom
   bool prevInstance = false;
+  std::string runningCopyFolder = "C:\\Program Files\\Dimlux";  // "": not found
+  std::map<std::string, int> lockedFor;  // path: how many more writes or deletes fail, as if held open
+  int sleptMs = 0;
   std::string decimalSeparator = ".";
   std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path the platform cannot have whole
 
@@ -150,7 +158,7 @@ class FakePlatform final : public Platform {
     widthPx = PixelsX(design.clientWidth) + 2 * kFrameSide;
     heightPx = PixelsY(design.clientHeight) + kFrameTop + kFrameBottom;
     for (const ButtonDesign& b : design.buttons) {
-      buttons[b.control] = {PixelsX(b.left), PixelsY(b.top), PixelsX(b.width), PixelsY(b.height), b.caption};
+      buttons[b.control] = {PixelsX(b.left), PixelsY(b.top), PixelsX(b.width), PixelsY(b.height), b.caption, ""};
     }
     return true;
   }
@@ -175,6 +183,7 @@ class FakePlatform final : public Platform {
   void SetButtonWidth(Control control, float twips) override { buttons.at(control).width = PixelsX(twips); }
   void SetButtonHeight(Control control, float twips) override { buttons.at(control).height = PixelsY(twips); }
   void SetFocus(Control) override {}
+  void SetToolTip(Control control, const char* text) override { buttons.at(control).toolTip = text; }
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
   Long SetWindowPos(Hwnd hWnd, Hwnd after, int X, int Y, int cx, int cy, Dword uFlags) override {
     calls.push_back(Call("SetWindowPos", hWnd, static_cast<std::intptr_t>(after), X, Y, cx, cy, uFlags));
@@ -205,23 +214,55 @@ class FakePlatform final : public Platform {
 
   // --- Files (read-only ones are left to the tests under Wine) ---
   bool WriteNewFile(std::string_view path, std::string_view bytes) override {
+    if (Locked(path)) return false;
     files[std::string(path)] = bytes;
     return true;
   }
   bool NormalFileExists(std::string_view path) override { return files.count(std::string(path)); }
-  bool DeleteFileA(std::string_view path) override { return files.erase(std::string(path)); }
+  bool DeleteFileA(std::string_view path) override { return !Locked(path) && files.erase(std::string(path)); }
+
+  // The monitor sharing most with the rect, else the one whose edge is nearest (0 with kMonitorDefaultToNull).
+  HMonitor MonitorFromRect(const Rect& rect, Dword flags) override {
+    HMonitor best = 0;
+    long long bestShared = 0;
+    long long bestDistance = -1;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+      const Rect& area = monitors[i].area;
+      const long long across = std::min(rect.right, area.right) - std::max(rect.left, area.left);
+      const long long down = std::min(rect.bottom, area.bottom) - std::max(rect.top, area.top);
+      const long long shared = across > 0 && down > 0 ? across * down : 0;
+      const long long distance = std::max(-across, 0LL) + std::max(-down, 0LL);
+      if (shared > bestShared || (bestShared == 0 && shared == 0 && (bestDistance < 0 || distance < bestDistance))) {
+        best = i + 1;
+        bestShared = shared;
+        bestDistance = distance;
+      }
+    }
+    return bestShared > 0 || flags == kMonitorDefaultToNearest ? best : 0;
+  }
+  bool GetMonitorWorkArea(HMonitor monitor, Rect* work) override {
+    if (monitor == 0 || monitor > monitors.size()) return false;
+    *work = monitors[monitor - 1].work;
+    return true;
+  }
 
   int ScreenPixelsX() override { return screenX; }
   int ScreenPixelsY() override { return screenY; }
   float TwipsPerPixelX() override { return tppX; }
   float TwipsPerPixelY() override { return tppY; }
   bool PrevInstance() override { return prevInstance; }
+  Text RunningCopyFolder() override { return Text(runningCopyFolder); }
+  void Sleep(Dword ms) override { sleptMs += static_cast<int>(ms); }
   Text ProgramFolder() override { return Text(std::string_view(exePath).substr(0, exePath.rfind('\\'))); }
   Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
   void EndProcess(int code) override { calls.push_back(Call("EndProcess", code)); }
 
  private:
+  bool Locked(std::string_view path) {
+    auto lock = lockedFor.find(std::string(path));
+    return lock != lockedFor.end() && lock->second-- > 0;
+  }
   int PixelsX(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppX})); }
   int PixelsY(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppY})); }
   HKey NewHandle(const std::string& path) {

@@ -101,7 +101,8 @@ TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
 }
 
 TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWholeAndTheNextStartReadsWhatItWrote) {
-  fake.tppX = fake.tppY = 1440.0f / 168;  // 8.5714...: no window value is a whole number of twips
+  fake.tppX = fake.tppY = 1440.0f / 168;                       // 8.5714...: no window value is a whole number of twips
+  fake.monitors = {{{0, 0, 1600, 1200}, {0, 0, 1600, 1200}}};  // where the designed place lies at 168 dpi
   fake.decimalSeparator = ",";
   Load();  // fields rounded down from the first-run seed
   fake.calls.clear();
@@ -157,13 +158,15 @@ TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUp
   EXPECT_EQ(SettingsCaption(), "+");
 
   fake = FakePlatform();
-  fake.exePath = "";
+  fake.runningCopyFolder = "";  // still starting, or its path cannot be had whole either
   fake.prevInstance = true;
   fake.answers = {kIdYes};
   EXPECT_EQ(StartProgram(fake), 3);
   EXPECT_TRUE(fake.files.empty());
-  EXPECT_EQ(fake.boxes.back().text,
-            "Could not write the wake-up file:\r\n(the program folder's path is too long or cannot be read)");
+  EXPECT_EQ(fake.sleptMs, 5000) << "looked for it for a few seconds";
+  EXPECT_EQ(
+      fake.boxes.back().text,
+      "Could not write the wake-up file:\r\n(the running copy's folder cannot be found; it may still be starting)");
 }
 
 }  // namespace

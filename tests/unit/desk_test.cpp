@@ -1,0 +1,111 @@
+// What people's desks bring: displays that come and go, a wake-up file that another program holds open, a
+// readme that came beside the exe.
+#include "app/maker.h"
+#include "tests/unit/main_fixture.h"
+
+namespace dimlux::test {
+namespace {
+
+using Monitors = std::vector<FakePlatform::Monitor>;
+const FakePlatform::Monitor kPrimary{{0, 0, 1024, 768}, {0, 0, 1024, 728}};  // a taskbar at the bottom
+const FakePlatform::Monitor kLeftOfIt{{-1280, -200, 0, 824}, {-1280, -200, 0, 824}};
+const std::string kWakeUpContent = "Get up :)\r\n";
+
+// A stored place in pixels on a set of displays, and where the widget opens (122 x 47 px, caption bar 20 px).
+struct Place {
+  const char* name;
+  Monitors monitors;
+  int left, top;
+  int openLeft, openTop;
+};
+
+class DeskTest : public MainTest {
+ protected:
+  void StoreAt(int leftPx, int topPx) {
+    fake.keys[kSettingsKey] = {{"Top", {kRegSz, std::to_string(topPx * 15)}},
+                               {"Left", {kRegSz, std::to_string(leftPx * 15)}},
+                               {"Bottom", {kRegSz, "705"}},
+                               {"Right", {kRegSz, "1830"}},
+                               {"Startup", {kRegSz, "0"}}};
+  }
+};
+
+TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkArea) {
+  const std::vector<Place> places = {
+      {"on the display on the left", {kPrimary, kLeftOfIt}, -600, 300, -600, 300},
+      {"that display unplugged", {kPrimary}, -600, 300, 0, 300},
+      {"across both", {kPrimary, kLeftOfIt}, -60, 300, -60, 300},
+      {"60 px over the left edge", {kPrimary}, -60, 300, -60, 300},
+      {"95 px over the right edge", {kPrimary}, 997, 300, 902, 300},
+      {"on the taskbar", {kPrimary}, 500, 720, 500, 681},
+      {"half its caption bar above the top", {kPrimary}, 500, -10, 500, -10},
+      {"more than half of it above", {kPrimary}, 500, -11, 500, 0},
+  };
+  for (const Place& place : places) {
+    SCOPED_TRACE(place.name);
+    fake = FakePlatform();
+    fake.monitors = place.monitors;
+    StoreAt(place.left, place.top);
+    StartAgain();
+    EXPECT_EQ(fake.leftPx, place.openLeft);
+    EXPECT_EQ(fake.topPx, place.openTop);
+    EXPECT_EQ(fake.widthPx, 122);
+  }
+}
+
+TEST_F(DeskTest, TurnOnAfterADisplayWentAwayComesBackOnTheOneLeftAndTheNextTickStoresIt) {
+  fake.monitors = {kPrimary, kLeftOfIt};
+  StoreAt(-600, 300);
+  Load();
+  main.cmdTurnOff_Click();
+  fake.monitors = {kPrimary};
+  main.cmdTurnOff_Click();
+  EXPECT_EQ(fake.leftPx, 0);
+  main.tmrSticky_Timer();
+  EXPECT_EQ(Stored("Left"), "0");
+  EXPECT_EQ(Stored("Top"), "4500");
+}
+
+TEST_F(DeskTest, AWakeUpFileHeldForAMomentIsTriedAgainEachSecondAndOneHeldForGoodStopsAfterSixTries) {
+  fake.prevInstance = true;
+  fake.answers = {kIdYes};
+  fake.lockedFor[kWakeUpFile] = 2;
+  EXPECT_EQ(StartProgram(fake), 0);
+  EXPECT_EQ(fake.files[kWakeUpFile], kWakeUpContent);
+  EXPECT_EQ(fake.sleptMs, 2000);
+
+  fake = FakePlatform();
+  StoreAt(300, 200);
+  Load();
+  fake.files[kWakeUpFile] = kWakeUpContent;
+  fake.lockedFor[kWakeUpFile] = 5;
+  for (int tick = 1; tick <= 5; ++tick) main.tmrSticky_Timer();
+  EXPECT_EQ(fake.leftPx, 300) << "not before the file is gone";
+  main.tmrSticky_Timer();
+  EXPECT_EQ(fake.files.count(kWakeUpFile), 0u);
+  EXPECT_EQ(fake.leftPx, 0);
+
+  fake.files[kWakeUpFile] = kWakeUpContent;
+  fake.lockedFor[kWakeUpFile] = 1000;
+  for (int tick = 1; tick <= 5; ++tick) main.tmrSticky_Timer();
+  EXPECT_TRUE(fake.boxes.empty());
+  main.tmrSticky_Timer();
+  EXPECT_EQ(fake.boxes.back().text, std::string("Could not delete the wake-up file:\r\n") + kWakeUpFile);
+  EXPECT_EQ(main.ExitCode(), 3);
+}
+
+TEST_F(DeskTest, TheFirstRunOpensTheReadmeBesideTheExeOrElseTheWebPage) {
+  const std::string readme = "C:\\Program Files\\Dimlux\\readme.txt";
+  for (const bool beside : {true, false}) {
+    fake = FakePlatform();
+    if (beside) fake.files[readme] = "Dimlux";
+    fake.answers = {kIdYes};
+    Load();
+    const std::string opened = beside ? readme : kReadmeUrl;
+    EXPECT_THAT(fake.CallsStartingWith("ShellExecuteA"),
+                ElementsAre("ShellExecuteA " + std::string(kHwnd) + " (null) " + opened + " (null) (null) 1"));
+  }
+}
+
+}  // namespace
+}  // namespace dimlux::test
