@@ -1,45 +1,62 @@
-"""Dimlux under Wine when things go wrong: a read-only wake-up file (one stop box for a second copy, then for the
-running copy once it is back from blanking, and the file stays), five copies started at once on a first run, and
-a folder whose name the system's ANSI code page cannot hold."""
+"""Dimlux under Wine on real desks and when things go wrong: second copies started from any folder and any spelling
+of the path, five copies racing from two folders, the first run's readme beside the exe, a wake-up file held open
+for a moment or for good, or read-only, places no display shows, and a folder whose name the system's ANSI code page
+cannot hold."""
+import shutil
 import time
+from pathlib import Path
 
 import wine
-from wine import CMD_SETTINGS, IDNO, IDOK, IDYES, button, wait_until
+from wine import CMD_SETTINGS, IDNO, IDOK, IDYES, SCREEN, button, wait_until
 
+OTHER_DIR = "Other Place"
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
 # Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252.
 FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"
 ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
+README = Path(__file__).resolve().parents[2] / "docs/readme.txt"
+LOCK_SECONDS = 2  # a moment's lock, as a sync client or a scanner holds a new file
+RETRY_SECONDS = 6  # how long a failing wake-up file is tried before the stop box
+
+
+def places(width, height):
+    """Stored places (left, top) of a window that size in pixels, and where it must open."""
+    return {
+        "right of the screen": ((SCREEN[0] + 100, 200), (SCREEN[0] - width, 200)),
+        "left of the screen": ((-width - 40, 200), (0, 200)),
+        "below the screen": ((100, SCREEN[1] + 30), (100, SCREEN[1] - height)),
+        "30 px over the right edge": ((SCREEN[0] - width + 30, 200), (SCREEN[0] - width + 30, 200)),
+    }
 
 
 class Robustness(wine.DimluxTestCase):
-    def expect_one_stop_box(self, process, failure):
-        """Exactly one box, the only one while ticks go on, naming the failure and the file; OK ends Dimlux."""
-        boxes = wait_until(self.prefix.boxes, 5)
-        self.assertTrue(boxes, "no stop box")
-        for _ in range(4):
-            time.sleep(0.5)
-            self.assertEqual([boxes[0]["hwnd"]], [box["hwnd"] for box in self.prefix.boxes()])
-        box = self.prefix.answer("Dimlux", IDOK)
-        self.assertEqual(boxes[0]["hwnd"], box["hwnd"])
-        self.assertEqual([IDOK], box["buttons"])
-        self.assertEqual(f"{failure}:\r\n{self.prefix.program_win_path('getup.txt')}", box["text"])
-        self.assertEqual(wine.EXIT_FATAL, self.wait_for_exit(process))
-        self.assertEqual(wine.WAKE_UP_CONTENT, self.prefix.program_file("getup.txt").read_bytes())
+    def test_second_copies_from_any_folder_and_spelling_ask_and_wake_the_running_one(self):
+        shutil.copy(README, self.prefix.program_file("readme.txt"))
+        for view in ("/reg:32", "/reg:64"):  # as on Windows: .txt files open in Notepad
+            self.prefix.run([wine.WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
+        self.prefix.start_dimlux()
+        self.answer_question("Dimlux", IDYES, wine.FIRST_RUN_TEXT)
+        opened = wait_until(lambda: "readme.txt - Notepad" in self.prefix.titles(), 30)
+        self.assertTrue(opened, f"the readme did not open: {self.prefix.titles()}")
+        window = self.prefix.main_window()
 
-    def test_read_only_wake_up_file_stops_a_second_copy_and_then_the_running_one(self):
-        first, window = self.start_first_run()
-        blanked = self.blank(window)  # so that it leaves the file alone
-        self.prefix.program_file("getup.txt").write_bytes(wine.WAKE_UP_CONTENT)
-        self.assertTrue(self.prefix.make_read_only("getup.txt"))
-        self.expect_one_stop_box(self.start_second_copy(IDYES), "Could not write the wake-up file")
-        self.assertIsNone(first.poll())
-        self.assertEqual(blanked["rect"], self.prefix.main_window(0)["rect"])
-        self.display.click(wine.SCREEN[0] // 2, wine.SCREEN[1] // 2)  # back to normal, its next tick finds the file
-        self.expect_one_stop_box(first, "Could not delete the wake-up file")
+        exe = self.prefix.program_win_path("Dimlux.exe")
+        other = self.prefix.copy_dimlux(OTHER_DIR)
+        self.assertEqual(0, self.wait_for_exit(self.start_second_copy(IDNO, other)))
+        self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.prefix.driver("window")["windows"]])
+        short = self.prefix.driver("shortpath", exe)["path"]
+        for start in (other, exe.lower(), wine.win_path(self.prefix.program_file("Dimlux.exe")), short):
+            with self.subTest(start):
+                self.drive("move", 300, 200)
+                self.wait_for_place(300, 200)
+                self.assertEqual(0, self.wait_for_exit(self.start_second_copy(IDYES, start)))
+                self.wait_for_place(0, 0, wine.TICK_WAIT + 1)
+        self.assertFalse(self.prefix.program_file("getup.txt").exists())
+        self.assertFalse((self.prefix.path / "drive_c" / OTHER_DIR / "getup.txt").exists())
 
-    def test_five_copies_at_once_on_a_first_run(self):
-        processes = [self.prefix.start_dimlux() for _ in range(1 + len(ANSWERS))]
+    def test_five_copies_from_two_folders_at_once_on_a_first_run(self):
+        other = self.prefix.copy_dimlux(OTHER_DIR)
+        processes = [self.prefix.start_dimlux(exe=other if i % 2 else None) for i in range(1 + len(ANSWERS))]
 
         def one_box_each():
             boxes = self.prefix.boxes()
@@ -65,25 +82,97 @@ class Robustness(wine.DimluxTestCase):
         # Two copies answered Yes: the survivor takes the wake-up request on its first tick and stores (0, 0).
         window = self.wait_for_place(0, 0)
         self.assertFalse(self.prefix.program_file("getup.txt").exists())
+        self.assertFalse((self.prefix.path / "drive_c" / OTHER_DIR / "getup.txt").exists())
         self.assert_stored_place(0, 0, 3)
         self.assertEqual(wine.stored_texts(window["rect"]), self.prefix.texts())
+
+    def test_wake_up_file_held_open_for_a_moment_or_for_good(self):
+        first, window = self.start_first_run()
+        wake_up_file = self.prefix.program_file("getup.txt")
+        self.blank(window)  # so that it leaves the file alone
+        wake_up_file.write_bytes(b"")
+        self.assertEqual(0, self.wait_for_exit(self.second_copy_answered_yes_while_locked(LOCK_SECONDS)))
+        self.assertEqual(wine.WAKE_UP_CONTENT, wake_up_file.read_bytes())
+        self.prefix.lock("getup.txt", LOCK_SECONDS)
+        self.display.click(SCREEN[0] // 2, SCREEN[1] // 2)  # back to normal: its ticks find the file held
+        self.wait_for_place(0, 0, LOCK_SECONDS + wine.TICK_WAIT + 1)
+        self.assertFalse(wake_up_file.exists())
+        self.assertEqual([], self.prefix.boxes())
+
+        self.blank(self.prefix.main_window())
+        wake_up_file.write_bytes(wine.WAKE_UP_CONTENT)
+        self.assertTrue(self.prefix.make_read_only("getup.txt"))
+        self.expect_one_stop_box(self.start_second_copy(IDYES), "Could not write the wake-up file")
+        self.assertIsNone(first.poll())
+        self.prefix.lock("getup.txt", 600)
+        self.display.click(SCREEN[0] // 2, SCREEN[1] // 2)  # back to normal: the file stays held
+        self.expect_one_stop_box(first, "Could not delete the wake-up file")
+
+    def second_copy_answered_yes_while_locked(self, seconds):  # the wake-up file held from when its box shows
+        second = self.prefix.start_dimlux()
+        box = wait_until(lambda: self.prefix.box_to_answer("Dimlux", IDYES), wine.WAIT_MS / 1000)
+        self.assertEqual(wine.SECOND_COPY_TEXT, box["text"])
+        self.prefix.lock("getup.txt", seconds)
+        self.drive("click", box["hwnd"], IDYES)
+        return second
+
+    def expect_one_stop_box(self, process, failure):
+        """After the tries, exactly one box, the only one while ticks go on, naming the failure and the file; OK
+        ends Dimlux and the file stays."""
+        boxes = wait_until(self.prefix.boxes, RETRY_SECONDS + 5)
+        self.assertTrue(boxes, "no stop box")
+        for _ in range(4):
+            time.sleep(0.5)
+            self.assertEqual([boxes[0]["hwnd"]], [box["hwnd"] for box in self.prefix.boxes()])
+        box = self.prefix.answer("Dimlux", IDOK)
+        self.assertEqual([IDOK], box["buttons"])
+        self.assertEqual(f"{failure}:\r\n{self.prefix.program_win_path('getup.txt')}", box["text"])
+        self.assertEqual(wine.EXIT_FATAL, self.wait_for_exit(process))
+        self.assertEqual(wine.WAKE_UP_CONTENT, self.prefix.program_file("getup.txt").read_bytes())
+
+    def test_a_place_no_display_shows_opens_on_the_screen(self):
+        for dpi in (96, 168):
+            self.prefix.set_dpi(dpi)
+            width, height = (round(twips * dpi / 1440) for twips in (2400, 900))  # the stored size
+            for name, (stored, opened) in places(width, height).items():
+                with self.subTest(dpi=dpi, place=name):
+                    left, top = (str(round(pixels * 1440 / dpi)) for pixels in stored)
+                    self.store_settings(**{**wine.STORED, "Left": left, "Top": top})
+                    process = self.prefix.start_dimlux()
+                    window = self.prefix.main_window()
+                    self.assertEqual([*opened, width, height], window["rect"])
+                    if opened == stored:
+                        self.assertEqual((left, top), self.stored_place(), "a place that stays is not written")
+                    else:
+                        self.assert_place_stored(opened, dpi)
+                    self.close(process)
+
+    def assert_place_stored(self, place, dpi):  # a place in pixels, as twips at that dpi, within a tick
+        def stored():
+            return [float(text) for text in self.stored_place()]
+
+        expected = [pixels * 1440 / dpi for pixels in place]
+        wait_until(lambda: all(abs(a - b) < 0.01 for a, b in zip(stored(), expected)), wine.TICK_WAIT)
+        for stored_twips, expected_twips in zip(stored(), expected):
+            self.assertAlmostEqual(expected_twips, stored_twips, delta=0.01)
 
     def test_kept_in_a_folder_named_in_other_scripts(self):
         self.prefix.install(FOREIGN_DIR)
         self.prefix.set_dpi(168)  # 8.57 twips per pixel: the stored sizes have fractions
         self.prefix.set_decimal_separator(ARABIC_DECIMAL_SEPARATOR)
         process, window = self.start_first_run()
-        seeded = self.prefix.texts()
-        self.assertIn(ARABIC_DECIMAL_SEPARATOR, seeded["Bottom"])
-        self.drive("click", window["hwnd"], CMD_SETTINGS)  # the window lies beyond the screen's right edge
+        self.drive("click", window["hwnd"], CMD_SETTINGS)
         self.answer_startup(wine.ENABLE_TEXT, "-")
+        time.sleep(wine.TICK_WAIT)  # the designed place lies beyond this screen at 168 dpi: the place it opened at
+        stored = self.prefix.texts()
+        self.assertIn(ARABIC_DECIMAL_SEPARATOR, stored["Bottom"])
         self.close(process)
 
         self.prefix.start_dimlux()
         restarted = self.prefix.main_window()
         self.assertEqual("-", button(restarted, CMD_SETTINGS)["text"])
         self.assertEqual(window["rect"], restarted["rect"])
-        self.assertEqual({**seeded, "Startup": "1"}, self.prefix.texts(), "a stored value was repaired")
+        self.assertEqual(stored, self.prefix.texts(), "a stored value was repaired")
         self.assertEqual(0, self.wait_for_exit(self.start_second_copy(IDYES)))
         self.wait_for_place(0, 0, wine.TICK_WAIT + 1)
         self.assertEqual([], self.prefix.boxes())

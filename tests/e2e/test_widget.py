@@ -1,6 +1,6 @@
 """The real Dimlux.exe under Wine, used as a person would: the first run, what the screen shows, the tooltip, every
 input path (mouse, double click, keyboard, keys held down), the start-with-Windows button, blanking, stored values as
-Wine's registry gives them, a second copy, and position keeping up to the end of a Windows session."""
+Wine's registry gives them, and position keeping up to the end of a Windows session."""
 import time
 from collections import Counter
 
@@ -145,26 +145,6 @@ class Widget(wine.DimluxTestCase):
                     self.assertEqual(twips(window["rect"][0]), stored["Left"])
                 else:
                     self.assertEqual(round(int(result) / wine.TWIPS), window["rect"][0])
-
-    def test_second_copy_wakes_the_widget_once_it_is_back(self):
-        _, window = self.start_first_run()
-        wake_up_file = self.prefix.program_file("getup.txt")
-        stored = self.prefix.texts()
-        for answer in (IDNO, IDYES):
-            self.assertEqual(0, self.wait_for_exit(self.start_second_copy(answer)))
-            self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.prefix.driver("window")["windows"]])
-            if answer == IDNO:
-                self.assertFalse(wake_up_file.exists())
-                self.blank(window)
-        time.sleep(2.5)  # blanked, the widget leaves the request and the settings alone
-        self.assertEqual(wine.WAKE_UP_CONTENT, wake_up_file.read_bytes())
-        self.assertEqual(stored, self.prefix.texts())
-        self.display.click(wine.SCREEN[0] - 5, wine.SCREEN[1] - 5)  # anywhere on the blanked face
-        cornered = self.wait_for_place(0, 0, wine.TICK_WAIT + 1)
-        self.assertTrue(is_normal(cornered))
-        self.assertEqual([0, 0, *window["rect"][2:]], cornered["rect"])
-        self.assertFalse(wake_up_file.exists())
-        self.assert_stored_place(0, 0)
 
     def test_dragged_widget_is_stored_and_a_move_just_before_the_end_too(self):
         process, window = self.start_first_run()

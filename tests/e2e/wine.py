@@ -253,8 +253,13 @@ class Prefix:
 
     def install(self, program_dir):  # puts Dimlux.exe in that folder under drive C:, to run from there
         self.program_dir = program_dir
-        self.program_file("Dimlux.exe").parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy(DIMLUX_EXE, self.program_file("Dimlux.exe"))
+        self.copy_dimlux(program_dir)
+
+    def copy_dimlux(self, folder):  # another Dimlux.exe, in that folder under drive C:; returns its Windows path
+        target = self.path / "drive_c" / folder / "Dimlux.exe"
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(DIMLUX_EXE, target)
+        return "C:\\" + f"{folder}/Dimlux.exe".replace("/", "\\")
 
     def program_file(self, name):  # in Dimlux's folder
         return self.path / "drive_c" / self.program_dir / name
@@ -268,12 +273,13 @@ class Prefix:
     def run(self, args, timeout, log="wine.log"):
         return run_wine(args, self.env(), self.folder / log, timeout)
 
-    def start_dimlux(self, debug="-all"):
-        """Starts Dimlux.exe in its folder, Wine's debug output to dimluxN.log; the exit code is Dimlux's."""
+    def start_dimlux(self, debug="-all", exe=None):
+        """Starts Dimlux.exe (or the exe at that Windows path), Wine's debug output to dimluxN.log; the exit code
+        is Dimlux's."""
         log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
-                [WINE, self.program_win_path("Dimlux.exe")],
+                [WINE, exe or self.program_win_path("Dimlux.exe")],
                 env=self.env(debug),
                 cwd=self.program_file("Dimlux.exe").parent,
                 stdin=subprocess.DEVNULL,
@@ -296,6 +302,22 @@ class Prefix:
                 return answer
             print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
         raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
+
+    def lock(self, name, seconds):
+        """Holds a file in Dimlux's folder open without sharing for that long, from a driver in the background;
+        returns once it is held, with the driver's process."""
+        out = self.folder / "lock.json"
+        out.unlink(missing_ok=True)
+        with open(self.folder / "driver.log", "ab") as log:
+            args = [WINE, str(self.driver_exe), win_path(out), "lock", self.program_win_path(name), str(seconds)]
+            process = subprocess.Popen(args, env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.processes.append(process)
+        if not wait_until(lambda: out.exists() and '"ok":true' in out.read_text(), 30):
+            raise RuntimeError(f"the driver could not hold {name} open")
+        return process
+
+    def titles(self):  # of the visible top-level windows
+        return self.driver("titles")["titles"]
 
     def stop(self):
         """Ends everything running in this prefix and removes it; the logs stay."""
@@ -420,8 +442,8 @@ class DimluxTestCase(unittest.TestCase):
         self.assertIsNotNone(window, "the window did not appear")
         return process, window
 
-    def start_second_copy(self, answer):  # answers its question; returns the process
-        process = self.prefix.start_dimlux()
+    def start_second_copy(self, answer, exe=None):  # answers its question; returns the process
+        process = self.prefix.start_dimlux(exe=exe)
         self.answer_question("Dimlux", answer, SECOND_COPY_TEXT)
         return process
 

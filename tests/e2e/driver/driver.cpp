@@ -330,6 +330,20 @@ std::string CmdClick(wchar_t** argv) {
   return "{\"ok\":" + Bool(control && PostMessageW(control, BM_CLICK, 0, 0)) + "}";
 }
 
+// The visible top-level windows' titles.
+std::string CmdTitles() {
+  std::string out = "[";
+  for (HWND hwnd : TopLevelWindows(nullptr))
+    if (IsWindowVisible(hwnd)) Add(out, Quote(WindowText(hwnd)));
+  return "{\"ok\":true,\"titles\":" + out + "]}";
+}
+
+std::string CmdShortPath(wchar_t** argv) {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetShortPathNameW(argv[3], path, MAX_PATH);
+  return "{\"ok\":" + Bool(length > 0 && length < MAX_PATH) + ",\"path\":" + Quote(path) + "}";
+}
+
 std::string Run(wchar_t** argv) {
   const std::wstring command = argv[2];
   if (command == L"window") return "{\"ok\":true,\"windows\":" + SettledMainWindowsJson() + "}";
@@ -344,7 +358,20 @@ std::string Run(wchar_t** argv) {
   if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
   if (command == L"hold") return CmdHold(argv);              // VK PRESSES
   if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT
+  if (command == L"titles") return CmdTitles();              // of the visible top-level windows
+  if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
   return "{\"ok\":false,\"error\":\"unknown command\"}";
+}
+
+// lock PATH SECONDS: holds the file open without sharing, as a sync client or a scanner does for a moment;
+// answers as soon as it holds it, and lets go after SECONDS.
+int Lock(wchar_t** argv) {
+  HANDLE file = CreateFileW(argv[3], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const bool held = file != INVALID_HANDLE_VALUE;
+  if (!WriteOut(argv[1], "{\"ok\":" + Bool(held) + "}\n") || !held) return 2;
+  Sleep(static_cast<DWORD>(_wtoi(argv[4])) * 1000);
+  CloseHandle(file);
+  return 0;
 }
 
 }  // namespace
@@ -354,5 +381,6 @@ int wmain(int argc, wchar_t** argv) {
   // Missing arguments read as empty.
   std::vector<wchar_t*> args(argv, argv + argc);
   args.resize(argc + 8, const_cast<wchar_t*>(L""));
+  if (std::wcscmp(args[2], L"lock") == 0) return Lock(args.data());
   return WriteOut(argv[1], Run(args.data()) + "\n") ? 0 : 2;
 }
