@@ -71,24 +71,26 @@ EXE_LOADED = re.compile(r'^(\d+\.\d+):.*Loaded L".*\\(\w+)\.exe" at ([0-9A-Fa-f]
 THREAD_START = re.compile(r"^(\d+\.\d+):\w+:Starting thread proc")
 DISPLAY_OFF_CALL = "00000112,0000f170,00000002"  # SendMessageA's WM_SYSCOMMAND, SC_MONITORPOWER, off
 
-# Steps of a start, each from the first call of the program's own code that begins it to the next step.
+# Steps of a start, each from the first call of the program's own code that begins it (a function, and a text
+# its arguments hold) to the next step.
+TOPMOST = "ffffffffffffffff"  # HWND_TOPMOST as the relay trace shows a 64-bit argument
 START_STEPS = {
     "Dimlux": [
-        ("crt", "C runtime start", "GetStartupInfoA", 1),
-        ("class", "window class: icon, cursor (the first user32 call loads Wine's X11 driver)", "LoadIconA", 1),
-        ("window", "main window created, hidden", "CreateWindowExA", 1),
-        ("buttons", "buttons: two fonts, three buttons", "CreateFontA", 1),
-        ("guard", "one-copy guard: exe path, mutex", "GetModuleFileNameA", 1),
-        ("settings", "settings read: registry, decimal separator", "RegOpenKeyExA", 1),
-        ("place", "stored place set: four moves while hidden", "SetWindowPos", 1),
-        ("shown", "put on top and shown: activation, focus, first paint", "SetWindowPos", 5),
+        ("crt", "C runtime start", "GetStartupInfoA", ""),
+        ("class", "window class: icon, cursor (the first user32 call loads Wine's X11 driver)", "LoadIconA", ""),
+        ("window", "main window created, hidden", "CreateWindowExA", "DimluxMain"),
+        ("buttons", "buttons: two fonts, three buttons", "CreateFontA", ""),
+        ("guard", "one-copy guard: exe path, mutex", "GetModuleFileNameA", ""),
+        ("settings", "settings read: registry, decimal separator", "RegOpenKeyExA", ""),
+        ("place", "stored place set: moves while hidden", "SetWindowPos", ""),
+        ("shown", "put on top and shown: activation, focus, first paint", "SetWindowPos", TOPMOST),
     ],
     "baseline_window": [
-        ("crt", "C runtime start", "GetStartupInfoA", 1),
-        ("class", "window class: cursor (the first user32 call loads Wine's X11 driver)", "LoadCursorA", 1),
-        ("window", "main window created, hidden", "CreateWindowExA", 1),
-        ("buttons", "button: one", "CreateWindowExA", 2),
-        ("shown", "shown: activation, first paint", "ShowWindow", 1),
+        ("crt", "C runtime start", "GetStartupInfoA", ""),
+        ("class", "window class: cursor (the first user32 call loads Wine's X11 driver)", "LoadCursorA", ""),
+        ("window", "main window created, hidden", "CreateWindowExA", "BaselineMain"),
+        ("buttons", "button: one", "CreateWindowExA", "BUTTON"),
+        ("shown", "shown: activation, first paint", "ShowWindow", ""),
     ],
 }
 
@@ -533,10 +535,11 @@ def start_steps(name, log_path, answer):
     marks = [("process", "Wine creates the process and maps the exe", started)]
     marks.append(("dlls", "system DLLs loaded and initialised", loaded))
     marks.append(("entry", "to the exe's entry point", thread))
-    for key, label, function, nth in START_STEPS[name]:
-        seen = [call[0] for call in calls if call[2] == function]
-        if len(seen) >= nth:
-            marks.append((key, label, seen[nth - 1]))
+    for key, label, function, text in START_STEPS[name]:
+        seen = [call[0] for call in calls if call[2] == function and text in call[3]]
+        if seen:
+            marks.append((key, label, seen[0]))
+    marks.sort(key=lambda mark: mark[2])
     marks.append(("end", "", shown))
     return {key: (label, (after - at) * 1000) for (key, label, at), (_, _, after) in zip(marks, marks[1:])}
 
