@@ -28,9 +28,6 @@ import sys
 import time
 from pathlib import Path
 
-import numpy
-from scipy import stats
-
 ROOT = Path(__file__).resolve().parents[1]
 BENCH_DIR = ROOT / "build" / "bench"
 # The Wine harness keeps its template prefix and the bench's prefix there.
@@ -666,6 +663,9 @@ def trace_report(starts, ticks, runs, seconds):
 
 def ratio_of_medians(dimlux, baseline):
     """The ratio of the medians and its 95 % bootstrap interval, resampling the pairs of runs made together."""
+    import numpy  # here, not above: scripts/install-deps installs python3-scipy only once the bench has started
+    from scipy import stats
+
     ratio = statistics.median(dimlux) / statistics.median(baseline)
     if len(dimlux) < 2 or len(set(dimlux) | set(baseline)) < 2:
         return ratio, ratio, ratio
@@ -682,6 +682,9 @@ def ratio_of_medians(dimlux, baseline):
 
 
 def median_interval(values):
+    import numpy
+    from scipy import stats
+
     middle = statistics.median(values)
     if len(set(values)) < 2:
         return middle, middle, middle
