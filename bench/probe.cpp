@@ -2,7 +2,9 @@
 // counter. Answers go to a file (first argument) as "key=value" lines, never to stdout.
 //
 //   bench_probe OUT launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at
-//                                                      the outer rectangle L T W H (pixels)
+//                                                      the outer rectangle L T W H (pixels), and the tick counts
+//                                                      (the clock of Wine's +timestamp) at the start and then;
+//                                                      EXE gets WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set
 //   bench_probe OUT firstrun EXE                       starts EXE, answers its first-run box No, closes it
 //   bench_probe OUT geometry                           the stored Dimlux geometry in pixels
 //   bench_probe OUT wait CLASS L T W H                 waits until a CLASS window is visible at L T W H
@@ -25,6 +27,8 @@ constexpr char kBoxClass[] = "#32770";
 constexpr char kNormalCaption[] = "Turn Off";
 constexpr int kTurnOffId = 101;
 constexpr DWORD kTimeoutMs = 20000;
+// Wine's debug channels for the program that launch starts (its own are off), as in WINEDEBUG.
+constexpr char kChildDebugVariable[] = "BENCH_CHILD_WINEDEBUG";
 
 using Answer = std::string;
 
@@ -130,7 +134,9 @@ bool CloseAll(const char* className) {
 Answer CmdLaunch(int argc, char** argv) {
   if (argc < 9) return Failure("usage");
   const RECT rect = RectArg(argv + 5);
+  if (const char* debug = std::getenv(kChildDebugVariable)) SetEnvironmentVariableA("WINEDEBUG", debug);
   PROCESS_INFORMATION process = {};
+  const DWORD startTick = GetTickCount();
   const Stopwatch watch;
   if (!Start(argv[3], std::vector<std::string>(argv + 9, argv + argc), process)) return Failure("CreateProcess");
   while (!VisibleAt(argv[4], process.dwProcessId, rect)) {
@@ -139,9 +145,11 @@ Answer CmdLaunch(int argc, char** argv) {
     Sleep(1);
   }
   const double ms = watch.Ms();
+  const DWORD shownTick = GetTickCount();
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("pid", process.dwProcessId);
+  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("pid", process.dwProcessId) + Line("start_tick", startTick) +
+         Line("shown_tick", shownTick);
 }
 
 // Posted, not sent: a message box answers a sent BM_CLICK only after a delay under Wine.

@@ -225,6 +225,8 @@ void RegisterWindowClass() {
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.hIcon = LoadIconA(windowClass.hInstance, MAKEINTRESOURCEA(kIconId));
+  // A tool window shows no small icon; given none, Windows would make one by scaling the icon down at start.
+  windowClass.hIconSm = windowClass.hIcon;
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
