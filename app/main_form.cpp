@@ -72,10 +72,8 @@ Text FileIn(Text folder, std::string_view name) {
 bool Main::IsNormal() { return platform_.Caption(Control::cmdTurnOff) == kNormalCaption; }
 
 void Main::ApplySavedGeometry() {
-  platform_.SetTop(static_cast<float>(lngTop));
-  platform_.SetLeft(static_cast<float>(lngLeft));
-  platform_.SetHeight(static_cast<float>(lngBottom));
-  platform_.SetWidth(static_cast<float>(lngRight));
+  platform_.Move(static_cast<float>(lngLeft), static_cast<float>(lngTop), static_cast<float>(lngRight),
+                 static_cast<float>(lngBottom));
 }
 
 void Main::NormalLayout() {

@@ -28,8 +28,7 @@ class Win32Platform final : public Platform {
   float Height() override;
   void SetTop(float twips) override;
   void SetLeft(float twips) override;
-  void SetWidth(float twips) override;
-  void SetHeight(float twips) override;
+  void Move(float left, float top, float width, float height) override;
   float ScaleWidth() override;
   float ScaleHeight() override;
   Hwnd hWnd() override;

@@ -81,10 +81,6 @@ void MoveWindowTo(int x, int y) {
   SetWindowPos(g_window.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void SizeWindowTo(int width, int height) {
-  SetWindowPos(g_window.hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void SizeButtonTo(HWND button, int width, int height) {
   SetWindowPos(button, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -302,14 +298,10 @@ float Win32Platform::Height() {
 void Win32Platform::SetTop(float twips) { MoveWindowTo(WindowRect().left, ToPixels(twips, g_window.twipsPerPixelY)); }
 void Win32Platform::SetLeft(float twips) { MoveWindowTo(ToPixels(twips, g_window.twipsPerPixelX), WindowRect().top); }
 
-void Win32Platform::SetWidth(float twips) {
-  const RECT rect = WindowRect();
-  SizeWindowTo(ToPixels(twips, g_window.twipsPerPixelX), rect.bottom - rect.top);
-}
-
-void Win32Platform::SetHeight(float twips) {
-  const RECT rect = WindowRect();
-  SizeWindowTo(rect.right - rect.left, ToPixels(twips, g_window.twipsPerPixelY));
+void Win32Platform::Move(float left, float top, float width, float height) {
+  ::SetWindowPos(g_window.hwnd, nullptr, ToPixels(left, g_window.twipsPerPixelX),
+                 ToPixels(top, g_window.twipsPerPixelY), ToPixels(width, g_window.twipsPerPixelX),
+                 ToPixels(height, g_window.twipsPerPixelY), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 float Win32Platform::ScaleWidth() {

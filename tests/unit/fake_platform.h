@@ -172,8 +172,11 @@ class FakePlatform final : public Platform {
   float Height() override { return static_cast<float>(heightPx) * tppY; }
   void SetTop(float twips) override { topPx = PixelsY(twips); }
   void SetLeft(float twips) override { leftPx = PixelsX(twips); }
-  void SetWidth(float twips) override { widthPx = PixelsX(twips); }
-  void SetHeight(float twips) override { heightPx = PixelsY(twips); }
+  void Move(float left, float top, float width, float height) override {
+    MoveTo(PixelsX(left), PixelsY(top));
+    widthPx = PixelsX(width);
+    heightPx = PixelsY(height);
+  }
   float ScaleWidth() override { return static_cast<float>(widthPx - 2 * kFrameSide) * tppX; }
   float ScaleHeight() override { return static_cast<float>(heightPx - kFrameTop - kFrameBottom) * tppY; }
   Hwnd hWnd() override { return kFakeHwnd; }
