@@ -16,6 +16,7 @@ WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
 WAIT_MS = 20000  # for a window or a box to come
 DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
+DRIVER_TIMEOUT = 30  # s; a driver command takes well under a second
 
 IDOK = 1
 IDYES = 6
@@ -285,11 +286,17 @@ class Prefix:
         return process
 
     def driver(self, *args):
-        """Runs a driver command and returns its answer; a run that died while starting, under load, is tried again."""
+        """Runs a driver command and returns its answer. A run that dies (as one can while starting under load) or
+        hangs is tried again, a hung one ended first, and each retry is logged."""
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
-            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], 60, "driver.log")
+            command = [WINE, str(self.driver_exe), win_path(out), *map(str, args)]
+            try:
+                result = self.run(command, DRIVER_TIMEOUT, "driver.log")
+            except subprocess.TimeoutExpired:
+                print(f"driver {args[0]} hung for {DRIVER_TIMEOUT} s; ended it (try {attempt + 1})", flush=True)
+                continue
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
