@@ -510,9 +510,8 @@ class DimluxTestCase(unittest.TestCase):
         focused = self.prefix.main_window()["focus"]
         while True:
             self.display.key(key)
-            next_in_order = order[(order.index(focused) + 1) % len(order)]
-            focused = self.prefix.main_window()["focus"]
-            self.assertEqual(next_in_order, focused, key)
+            focused = order[(order.index(focused) + 1) % len(order)]  # the next in tab order, or backwards
+            self.wait_for_window(lambda w: w["focus"] == focused)
             if focused == control_id:
                 return
 
