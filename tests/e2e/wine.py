@@ -9,13 +9,15 @@ import subprocess
 import sys
 import time
 import unittest
-from pathlib import Path
+from collections import Counter
+from pathlib import Path, PureWindowsPath
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
 WAIT_MS = 20000  # for a window or a box to come
 DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
+DRIVER_TIMEOUT = 30  # s; a driver command takes well under a second
 
 IDOK = 1
 IDYES = 6
@@ -23,6 +25,8 @@ IDNO = 7
 CMD_TURN_OFF = 101
 CMD_SETTINGS = 102
 CMD_OPT = 103
+TAB_ORDER = [CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT]
+VIRTUAL_KEYS = {"Return": 0x0D, "space": 0x20}
 REG_SZ = 1
 REG_BINARY = 3
 REG_DWORD = 4
@@ -41,6 +45,10 @@ DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
 WAKE_UP_CONTENT = b"Get up :)\r\n"
 TOOL_TIP = "Click to turn off. Press ENTER or SPACE or Click to turn on again!"
+STARTUP_TIPS = {  # on "+" and "-"
+    "+": "Dimlux does not start with Windows. Click to make it start with Windows.",
+    "-": "Dimlux starts with Windows. Click to stop it starting with Windows.",
+}
 FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
 STORED = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}  # whole twips
 
@@ -119,9 +127,27 @@ def display_off_requests(log_path, hwnd):
     return requests, restored
 
 
-def middle(window, control_id):  # of a button, on the screen
+def blankings(log_path, hwnd):
+    """How often a +win trace shows the window placed for blanking: above all others (HWND_TOPMOST, in 32 or 64 bits)
+    at -2, -5."""
+    placement = rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xffffffff(ffffffff)?, -2,-5 "
+    return len(re.findall(placement, Path(log_path).read_text(errors="replace")))
+
+
+def face(window, control_id):  # a button's rect on the screen, cut to the client area as the screen shows it
     x, y, width, height = button(window, control_id)["rect"]
-    return window["client"][0] + x + width // 2, window["client"][1] + y + height // 2
+    client_x, client_y, client_width, client_height = window["client"]
+    return [client_x + x, client_y + y, min(width, client_width - x), min(height, client_height - y)]
+
+
+def far_corner(ink, offset=0):  # of an ink box, moved by offset pixels right and down
+    x, y, width, height = ink
+    return x + width + offset, y + height + offset
+
+
+def middle(window, control_id):  # of a button, on the screen
+    x, y, width, height = face(window, control_id)
+    return x + width // 2, y + height // 2
 
 
 class Display:
@@ -174,15 +200,6 @@ class Display:
         self.xdotool("key", key)
         time.sleep(0.3)
 
-    def drag(self, start, end, steps=10):
-        self.press(*start, "mousedown", 1)
-        for i in range(1, steps + 1):
-            x = start[0] + (end[0] - start[0]) * i // steps
-            y = start[1] + (end[1] - start[1]) * i // steps
-            self.move_pointer(x, y)
-            time.sleep(0.05)
-        self.xdotool("mouseup", 1)
-
 
 class Screenshot:
     """The Xvfb screen as ImageMagick's import reads it, as rows of RGB bytes."""
@@ -200,6 +217,9 @@ class Screenshot:
             for j in range(max(y, 0), min(y + height, SCREEN[1]))
             for i in range(max(x, 0), min(x + width, SCREEN[0]))
         }
+
+    def pixel(self, x, y):
+        return self.colours([x, y, 1, 1])[(x, y)]
 
     def ink(self, rect, background):
         """The bounding box [x, y, width, height] of the pixels of rect that are not the background, or None."""
@@ -276,10 +296,13 @@ class Prefix:
     def start_dimlux(self, debug="-all", exe=None):
         """Starts Dimlux.exe (or the exe at that Windows path), Wine's debug output to dimluxN.log; the exit code
         is Dimlux's."""
-        log_path = self.folder / f"dimlux{len(self.processes) + 1}.log"
+        return self.start(exe or self.program_win_path("Dimlux.exe"), debug)
+
+    def start(self, program, debug="-all"):  # a Windows program, in Dimlux's folder
+        log_path = self.folder / f"{PureWindowsPath(program).stem.lower()}{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
-                [WINE, exe or self.program_win_path("Dimlux.exe")],
+                [WINE, program],
                 env=self.env(debug),
                 cwd=self.program_file("Dimlux.exe").parent,
                 stdin=subprocess.DEVNULL,
@@ -291,11 +314,17 @@ class Prefix:
         return process
 
     def driver(self, *args):
-        """Runs a driver command and returns its answer; a run that died while starting, under load, is tried again."""
+        """Runs a driver command and returns its answer. A run that dies (as one can while starting under load) or
+        hangs is tried again, a hung one ended first, and each retry is logged."""
         for attempt in range(3):
             self.driver_runs += 1
             out = self.folder / f"driver{self.driver_runs}.json"
-            result = self.run([WINE, str(self.driver_exe), win_path(out), *map(str, args)], 60, "driver.log")
+            command = [WINE, str(self.driver_exe), win_path(out), *map(str, args)]
+            try:
+                result = self.run(command, DRIVER_TIMEOUT, "driver.log")
+            except subprocess.TimeoutExpired:
+                print(f"driver {args[0]} hung for {DRIVER_TIMEOUT} s; ended it (try {attempt + 1})", flush=True)
+                continue
             if result.returncode == 0 and out.exists():
                 answer = json.loads(out.read_text(encoding="utf-8"))
                 out.unlink()
@@ -482,12 +511,8 @@ class DimluxTestCase(unittest.TestCase):
     def click_button(self, window, control_id):  # a real click in the middle of the button
         self.display.click(*middle(window, control_id))
 
-    def caption_point(self, window):  # on the caption bar, left of the title
-        x, y = window["rect"][:2]
-        return x + 20, (y + window["client"][1]) // 2
-
-    def click_caption(self, window):  # a real click, which gives the window the X keyboard focus
-        self.display.click(*self.caption_point(window))
+    def click_caption(self, window):  # a real click left of the title, which gives the window the X keyboard focus
+        self.display.click(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2)
         time.sleep(0.3)
 
     def blank(self, window):  # a real click on the big button; returns the blanked window
@@ -505,6 +530,57 @@ class DimluxTestCase(unittest.TestCase):
 
     def wait_for_place(self, x, y, timeout=5):  # the window with its top left corner there
         return self.wait_for_window(lambda w: w["rect"][:2] == [x, y], timeout)
+
+    def reach(self, control_id, key):  # presses the key, at least once, until the focus is on that button
+        order = TAB_ORDER if key == "Tab" else TAB_ORDER[::-1]
+        focused = self.prefix.main_window()["focus"]
+        while True:
+            self.display.key(key)
+            focused = order[(order.index(focused) + 1) % len(order)]  # the next in tab order, or backwards
+            self.wait_for_window(lambda w: w["focus"] == focused)
+            if focused == control_id:
+                return
+
+    def give(self, window, control_id, given):  # a double click on a button, or a key pressed once or held down
+        if given == "double click":
+            self.display.press(*middle(window, control_id), "click", "--repeat", 2, "--delay", 150, 1)
+        elif given.startswith("hold "):
+            self.drive("hold", VIRTUAL_KEYS[given.removeprefix("hold ")], 4)
+        else:
+            self.display.key(given)
+
+    def visible_tips(self):
+        return [tip for tip in self.prefix.driver("tips")["tips"] if tip["visible"]]
+
+    def assert_tip_below(self, x, y, text):  # the pointer moved there, over a button with that tip
+        self.display.move_pointer(x, y)
+        tips = wait_until(self.visible_tips, 5)
+        self.assertEqual([text], [tip["text"] for tip in tips or []], "no tip after the hover time")
+        tip_x, tip_y = tips[0]["rect"][:2]
+        self.assertTrue(0 <= tip_x - x <= 32, "the tip starts at the pointer")
+        self.assertTrue(0 < tip_y - y <= 32, "the tip lies just below the pointer")
+
+    def lit(self, shot, window, control_id):  # a raised face is lit from the top left
+        x, y, width, height = face(window, control_id)
+        return sum(shot.pixel(x, y)) > sum(shot.pixel(x + width - 1, y + height - 1))
+
+    def assert_drawn(self, window, focused, pressed=None):
+        """On the screen: each face in its colour and raised but for the pressed one, the focus rectangle on `focused`
+        only, each caption centred; returns each caption's ink box."""
+        shot = Screenshot(self.display)
+        inks = {}
+        for control_id, colour in FACES.items():
+            x, y, width, height = face(window, control_id)
+            inside = [x + 4, y + 4, width - 8, height - 8]  # within the edge and the focus rectangle
+            self.assertEqual(colour, Counter(shot.colours(inside).values()).most_common(1)[0][0], control_id)
+            ring = list(shot.colours([x + 3, y + 3, width - 6, 1]).values())  # the focus rectangle's top row
+            self.assertEqual(control_id == focused, ring.count(colour) < 0.9 * len(ring), f"focus on {control_id}")
+            self.assertEqual(control_id != pressed, self.lit(shot, window, control_id), f"{control_id} raised")
+            inks[control_id] = shot.ink(inside, colour)
+            ink_x, ink_y, ink_width, ink_height = inks[control_id]
+            self.assertLessEqual(abs(2 * (ink_x - x) + ink_width - width), 4, f"{control_id} centred across")
+            self.assertLessEqual(abs(2 * (ink_y - y) + ink_height - height), 3, f"{control_id} centred down")
+        return inks
 
 
 def button(window, control_id):

@@ -1,6 +1,4 @@
-// What people's desks bring: displays that come and go, a wake-up file that another program holds open, a
-// readme that came beside the exe.
-#include "app/maker.h"
+// What people's desks bring: displays that come and go, a wake-up file that another program holds open.
 #include "tests/unit/main_fixture.h"
 
 namespace dimlux::test {
@@ -92,19 +90,6 @@ TEST_F(DeskTest, AWakeUpFileHeldForAMomentIsTriedAgainEachSecondAndOneHeldForGoo
   main.tmrSticky_Timer();
   EXPECT_EQ(fake.boxes.back().text, std::string("Could not delete the wake-up file:\r\n") + kWakeUpFile);
   EXPECT_EQ(main.ExitCode(), 3);
-}
-
-TEST_F(DeskTest, TheFirstRunOpensTheReadmeBesideTheExeOrElseTheWebPage) {
-  const std::string readme = "C:\\Program Files\\Dimlux\\readme.txt";
-  for (const bool beside : {true, false}) {
-    fake = FakePlatform();
-    if (beside) fake.files[readme] = "Dimlux";
-    fake.answers = {kIdYes};
-    Load();
-    const std::string opened = beside ? readme : kReadmeUrl;
-    EXPECT_THAT(fake.CallsStartingWith("ShellExecuteA"),
-                ElementsAre("ShellExecuteA " + std::string(kHwnd) + " (null) " + opened + " (null) (null) 1"));
-  }
 }
 
 }  // namespace

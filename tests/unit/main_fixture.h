@@ -68,8 +68,8 @@ class MainTest : public ::testing::Test {
   }
 
   // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client), then forgets what loading did.
-  void LoadStored(const std::string& startup = "0", const std::string& top = "1500") {
-    fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}},
+  void LoadStored(const std::string& startup = "0") {
+    fake.keys[kSettingsKey] = {{"Top", {kRegSz, "1500"}},
                                {"Left", {kRegSz, "3000"}},
                                {"Bottom", {kRegSz, "705"}},
                                {"Right", {kRegSz, "1830"}},

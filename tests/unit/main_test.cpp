@@ -4,10 +4,9 @@
 namespace dimlux::test {
 namespace {
 
-const std::string kKeepOnTop = std::string("SetWindowPos ") + kHwnd + " -1 0 0 0 0 67";
-const std::string kRunEntry = "\"C:\\Program Files\\Dimlux\\Dimlux.exe\"";
-const Box kAddError{"Error adding Dimlux to system startup!", "Dimlux", 0x10};
+const Box kOfferEnable{"Start on Windows startup not enabled\r\nDo you want to enable it?", "Dimlux Startup", 0x44};
 const Box kOfferDisable{"Start on Windows startup enabled\r\nDo you want to disable it?", "Dimlux Startup", 0x44};
+const Box kAddError{"Error adding Dimlux to system startup!", "Dimlux", 0x10};
 
 // A primary display and the twips per pixel its dpi gives, and the SetWindowPos arguments blanking it takes.
 struct Screen {
@@ -16,20 +15,22 @@ struct Screen {
   std::string blanking;
 };
 
-TEST_F(MainTest, FirstRunSeedsTheKeyAndOffersTheReadme) {
-  fake.answers = {kIdYes};
-  Load();
-  EXPECT_THAT(fake.calls,
-              ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegCreateKeyExA Software\\Dimlux REG_DWORD",
-                          "RegSetValueExA Top 6075", "RegSetValueExA Bottom 705", "RegSetValueExA Left 10635",
-                          "RegSetValueExA Right 1425", "RegSetValueExA Startup 0", "MsgBox Dimlux",
-                          std::string("ShellExecuteA ") + kHwnd + " (null) " + kReadmeUrl + " (null) (null) 1",
-                          "RegQueryValueExA Top", "RegQueryValueExA Left", "RegQueryValueExA Bottom",
-                          "RegQueryValueExA Right", "RegQueryValueExA Startup", "RegCloseKey", kKeepOnTop));
-  const Box firstRun{
-      "You have launched this application for the first time!\r\nWould you like to read the Readme file?", "Dimlux",
-      0x44};
-  EXPECT_THAT(fake.boxes, ElementsAre(firstRun));
+// The readme beside the exe when it is there (the zip ships it), else the web page.
+TEST_F(MainTest, FirstRunYesOpensTheReadme) {
+  const std::string readme = "C:\\Program Files\\Dimlux\\readme.txt";
+  for (const bool beside : {true, false}) {
+    fake = FakePlatform();
+    if (beside) fake.files[readme] = "Dimlux";
+    fake.answers = {kIdYes};
+    Load();
+    const Box firstRun{
+        "You have launched this application for the first time!\r\nWould you like to read the Readme file?", "Dimlux",
+        0x44};
+    EXPECT_THAT(fake.boxes, ElementsAre(firstRun));
+    const std::string opened = std::string("ShellExecuteA ") + kHwnd + " (null) " + (beside ? readme : kReadmeUrl) +
+                               " (null) (null) 1";
+    EXPECT_THAT(fake.CallsStartingWith("ShellExecuteA"), ElementsAre(opened));
+  }
 }
 
 TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
@@ -48,7 +49,7 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   EXPECT_THAT(fake.CallsStartingWith("Reg"), ElementsAre());
 }
 
-TEST_F(MainTest, BlankingCoversTheScreenInTwipsTicksSwitchTheDisplayOffAndTurnOnGoesBackToTheStoredPlace) {
+TEST_F(MainTest, BlankingAsksForTheScreenInTwipsAndTurnOnGoesBackToTheStoredPlaceNotTheLastOne) {
   const std::vector<Screen> screens = {
       {1440.0f / 136, 12, 1024, 768, "-2 -5 10842 9216 64"},  // 10842.35 twips
       {7.5f, 7.5f, 1365, 1367, "-2 -5 10238 10252 64"},       // 10237.5 and 10252.5 go to even
@@ -64,25 +65,12 @@ TEST_F(MainTest, BlankingCoversTheScreenInTwipsTicksSwitchTheDisplayOffAndTurnOn
     main.cmdTurnOff_Click();
     EXPECT_THAT(fake.calls, ElementsAre(std::string("SetWindowPos ") + kHwnd + " -1 " + screen.blanking));
   }
-  fake.calls.clear();
-  main.tmr_Timer();
   main.cmdTurnOff_Click();
-  EXPECT_THAT(fake.calls, ElementsAre(kKeepOnTop, std::string("SendMessageA ") + kHwnd + " 274 61808 2"));
   EXPECT_THAT((std::vector{fake.Top(), fake.Left(), fake.Height(), fake.Width()}), ElementsAre(1500, 3000, 705, 1830));
-  EXPECT_EQ(fake.ButtonWidth(Control::cmdTurnOff), 1740 - 375);
-  EXPECT_FALSE(fake.timerEnabled[Timer::tmr]);
 }
 
-TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
+TEST_F(MainTest, BlankedNeitherATickNorClosingStoresAnythingOrTakesTheWakeUpRequest) {
   LoadStored();
-  main.tmrSticky_Timer();
-  fake.MoveTo(300, 50);
-  main.tmrSticky_Timer();
-  main.tmrSticky_Timer();
-  EXPECT_THAT(fake.calls,
-              ElementsAre("RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Top 750", "RegSetValueExA Bottom 705",
-                          "RegSetValueExA Left 4500", "RegSetValueExA Right 1830", "RegCloseKey"));
-
   main.cmdTurnOff_Click();
   fake.files[kWakeUpFile] = "Get up :)\r\n";
   fake.calls.clear();
@@ -90,53 +78,15 @@ TEST_F(MainTest, PositionKeeperStoresAChangeOnceAndNothingWhileBlanked) {
   main.Form_Unload();
   EXPECT_THAT(fake.calls, ElementsAre());
   EXPECT_EQ(fake.files.count(kWakeUpFile), 1u);
-
-  main.cmdTurnOff_Click();
-  main.tmrSticky_Timer();  // the wake-up request
-  EXPECT_EQ(fake.files.count(kWakeUpFile), 0u);
-  EXPECT_EQ(fake.Top(), 0);
-  EXPECT_EQ(fake.Left(), 0);
-  EXPECT_EQ(Stored("Top"), "0");
-  EXPECT_EQ(Stored("Left"), "0");
 }
 
-TEST_F(MainTest, PositionKeeperWritesNothingIdleWhereTwipsPerPixelIsNotWholeAndTheNextStartReadsWhatItWrote) {
-  fake.tppX = fake.tppY = 1440.0f / 168;                       // 8.5714...: no window value is a whole number of twips
-  fake.monitors = {{{0, 0, 1600, 1200}, {0, 0, 1600, 1200}}};  // where the designed place lies at 168 dpi
-  fake.decimalSeparator = ",";
-  Load();  // fields rounded down from the first-run seed
-  fake.calls.clear();
-  main.tmrSticky_Timer();
-  EXPECT_THAT(fake.calls, ElementsAre());
-
-  fake.topPx += 1;  // a one-pixel move is stored once, and the fields hold it rounded to nearest
-  main.tmrSticky_Timer();
-  main.tmrSticky_Timer();
-  EXPECT_THAT(fake.CallsStartingWith("RegSetValueExA"),
-              ElementsAre("RegSetValueExA Top 6214,2856", "RegSetValueExA Bottom 557,1428",
-                          "RegSetValueExA Left 10654,2852", "RegSetValueExA Right 1388,5714"));
-  EXPECT_EQ(main.lngTop, 6214);
-
-  const int movedTopPx = fake.topPx;
-  fake.calls.clear();
-  const Main next = StartAgain();
-  EXPECT_THAT(fake.CallsStartingWith("RegSetValueExA"), ElementsAre()) << "nothing repaired";
-  EXPECT_EQ(next.lngTop, 6214);
-  EXPECT_EQ(fake.topPx, movedTopPx);
-}
-
-TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablingSilently) {
+TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyAndDisablingSilently) {
   fake.unopenableKeys.insert(kRunKey);
   LoadStored("2");  // only 1 means enabled
   fake.answers = {kIdYes};
   main.cmdSettings_Click();
-  EXPECT_THAT(
-      fake.calls,
-      ElementsAre("MsgBox Dimlux Startup", "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 1", "RegCloseKey",
-                  std::string("RegOpenKeyExA ") + kRunKey, "RegSetValueExA Dimlux " + kRunEntry, "MsgBox Dimlux",
-                  "RegOpenKeyExA Software\\Dimlux", "RegSetValueExA Startup 0", "RegCloseKey", "RegCloseKey"));
-  EXPECT_EQ(fake.boxes.back(), kAddError);
-  EXPECT_EQ(main.intStartup, 0);
+  EXPECT_THAT(fake.boxes, ElementsAre(kOfferEnable, kAddError));
+  EXPECT_EQ(Stored("Startup"), "0");
   EXPECT_EQ(SettingsCaption(), "+");
 
   LoadStored("1");
@@ -145,6 +95,7 @@ TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyWhileOpenAndDisablin
   main.cmdSettings_Click();
   EXPECT_THAT(fake.boxes, ElementsAre(kOfferDisable));
   EXPECT_EQ(Stored("Startup"), "0");
+  EXPECT_EQ(SettingsCaption(), "+");
 }
 
 TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUpFile) {

@@ -124,8 +124,8 @@ std::string BoxJson(HWND box) {
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
     if (IsWindowVisible(GetDlgItem(box, id))) Add(buttons, Num(id));  // false for a missing one too
   }
-  wchar_t text[2048] = {};
-  GetDlgItemTextW(box, kBoxTextId, text, 2048);
+  // The text as Windows keeps it: asking the box (WM_GETTEXT) would wait for as long as its thread does not answer.
+  const std::wstring text = WindowText(GetDlgItem(box, kBoxTextId));
   return "{\"hwnd\":" + Num((long long)(INT_PTR)box) + ",\"pid\":" + Num(ProcessId(box)) +
          ",\"title\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) + ",\"buttons\":" + buttons +
          "],\"visible\":" + Bool(IsWindowVisible(box)) + "}";
