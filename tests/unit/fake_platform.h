@@ -224,24 +224,20 @@ class FakePlatform final : public Platform {
   bool NormalFileExists(std::string_view path) override { return files.count(std::string(path)); }
   bool DeleteFileA(std::string_view path) override { return !Locked(path) && files.erase(std::string(path)); }
 
-  // The monitor sharing most with the rect, else the one whose edge is nearest (0 with kMonitorDefaultToNull).
+  // The monitor sharing most with the rect; where none shares any, the primary (the first) is the nearest.
   HMonitor MonitorFromRect(const Rect& rect, Dword flags) override {
-    HMonitor best = 0;
+    HMonitor best = flags == kMonitorDefaultToNearest ? 1 : 0;
     long long bestShared = 0;
-    long long bestDistance = -1;
     for (std::size_t i = 0; i < monitors.size(); ++i) {
       const Rect& area = monitors[i].area;
       const long long across = std::min(rect.right, area.right) - std::max(rect.left, area.left);
       const long long down = std::min(rect.bottom, area.bottom) - std::max(rect.top, area.top);
-      const long long shared = across > 0 && down > 0 ? across * down : 0;
-      const long long distance = std::max(-across, 0LL) + std::max(-down, 0LL);
-      if (shared > bestShared || (bestShared == 0 && shared == 0 && (bestDistance < 0 || distance < bestDistance))) {
+      if (across > 0 && down > 0 && across * down > bestShared) {
         best = i + 1;
-        bestShared = shared;
-        bestDistance = distance;
+        bestShared = across * down;
       }
     }
-    return bestShared > 0 || flags == kMonitorDefaultToNearest ? best : 0;
+    return best;
   }
   bool GetMonitorWorkArea(HMonitor monitor, Rect* work) override {
     if (monitor == 0 || monitor > monitors.size()) return false;

@@ -68,9 +68,9 @@ class MainTest : public ::testing::Test {
   }
 
   // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client), then forgets what loading did.
-  void LoadStored(const std::string& startup = "0") {
-    fake.keys[kSettingsKey] = {{"Top", {kRegSz, "1500"}},
-                               {"Left", {kRegSz, "3000"}},
+  void LoadStored(const std::string& startup = "0", const std::string& top = "1500", const std::string& left = "3000") {
+    fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}},
+                               {"Left", {kRegSz, left}},
                                {"Bottom", {kRegSz, "705"}},
                                {"Right", {kRegSz, "1830"}},
                                {"Startup", {kRegSz, startup}}};
