@@ -1,10 +1,9 @@
 """Dimlux at 96 to 192 dpi, as Wine hands it to every program: in proportion, on the same pixel after a restart,
-no write while idle, blanked over the whole screen with a caption of the designed size; a place stored at 96 dpi
-keeps its physical place at 168, where a comma as decimal separator is written and read back."""
+no write while idle, blanked over the whole screen with a caption of the designed size."""
 import time
 
 import wine
-from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, button, is_turned_off, wait_until
+from wine import CMD_SETTINGS, CMD_TURN_OFF, SCREEN, button, is_turned_off
 
 IDLE_SECONDS = 3
 SEED_ORDER = ["Top", "Bottom", "Left", "Right", "Startup"]
@@ -65,21 +64,6 @@ class Dpi(wine.DimluxTestCase):
                 self.assertLessEqual(abs(ink_height - font), 2, f"caption {ink_height} px high, the font {font} px")
                 self.assertLessEqual(abs(2 * (ink_x - x) + ink_width - width), ink_height, "centred across")
                 self.assertLessEqual(abs(2 * (ink_y - y) + ink_height - height), ink_height, "centred down")
-
-    def test_place_kept_at_168_dpi_with_a_comma_as_decimal_separator(self):
-        self.prefix.set_dpi(168)
-        self.prefix.set_decimal_separator(",")
-        self.store_settings(**wine.STORED)  # whole twips, as at 96 dpi: the same physical place
-        process, window = self.start_idle()
-        self.assertEqual([175, 350, 280, 105], window["rect"])
-        self.assertEqual([], wine.settings_writes(process.log_path), "written while idle")
-        self.drive("move", 100, 50)
-        self.assertTrue(wait_until(lambda: self.prefix.texts()["Left"] == "857,1428", wine.TICK_WAIT + 1))
-        self.assertEqual("428,5714", self.prefix.texts()["Top"])
-        self.close(process)
-        process, window = self.start_idle()  # read back to the same pixel, nothing repaired
-        self.assertEqual([], self.writes_till_closed(process))
-        self.assertEqual([100, 50], window["rect"][:2])
 
 
 if __name__ == "__main__":
