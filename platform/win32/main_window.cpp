@@ -33,6 +33,7 @@ struct Window {
   const FormDesign* design = nullptr;
   Button buttons[kButtonCount];  // in tab order
   HWND focusWhenInactive = nullptr;
+  HWND enterPressedOn = nullptr;
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
 };
@@ -144,20 +145,23 @@ void DrawButton(const DRAWITEMSTRUCT& item) {
 // Tab and Shift+Tab move the focus in tab order; Enter clicks the focused button (Space is the
 // button's own). Returns whether the message was used up.
 bool HandleDialogKey(const MSG& msg) {
-  if (msg.message != WM_KEYDOWN) return false;
   const Button* focused = FindButton(GetFocus());
-  if (msg.wParam == VK_TAB) {
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
     const int current = focused != nullptr ? static_cast<int>(focused - g_window.buttons) : -1;
     const int step = (GetKeyState(VK_SHIFT) & 0x8000) != 0 ? kButtonCount - 1 : 1;
     ::SetFocus(g_window.buttons[(current + step + kButtonCount) % kButtonCount].hwnd);
     return true;
   }
+  if (msg.wParam != VK_RETURN || focused == nullptr) return false;
+  // On the release, as a button takes Space: the repeats of a key held down would otherwise answer the
+  // question that "+" opens. A release whose press went to a message box clicks nothing.
   const bool repeated = (msg.lParam & (1L << 30)) != 0;
-  if (msg.wParam == VK_RETURN && focused != nullptr) {
-    if (!repeated) SendMessageA(focused->hwnd, BM_CLICK, 0, 0);
-    return true;
+  if (msg.message == WM_KEYDOWN && !repeated) g_window.enterPressedOn = focused->hwnd;
+  if (msg.message == WM_KEYUP && g_window.enterPressedOn == focused->hwnd) {
+    g_window.enterPressedOn = nullptr;
+    SendMessageA(focused->hwnd, BM_CLICK, 0, 0);
   }
-  return false;
+  return msg.message == WM_KEYDOWN || msg.message == WM_KEYUP;
 }
 
 // Dialog-style focus keeping: activation gives the focus back to the control that had it.

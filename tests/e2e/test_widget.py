@@ -9,12 +9,12 @@ from wine import CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_no
 
 # Every input on every control, in the order walked: a click or a double click, or a Tab key that moves the focus to the
 # control and then the key pressed there, once or held down. Each control is reached by Tab and by Shift+Tab and gets
-# Enter and Space, once and held down, but "+" no Enter held down (its repeats would answer the question it opens) and
-# "?", which lies beyond the client area, no mouse. Turn Off blanks the screen, "+" asks whether to start with Windows,
-# "?" does nothing.
+# Enter and Space, once and held down (Enter acts on its release, so that the repeats of a key held on "+" cannot
+# answer the question it opens), and the mouse but on "?", which lies beyond the client area. Turn Off blanks the
+# screen, "+" asks whether to start with Windows, "?" does nothing.
 INPUTS = {
     CMD_TURN_OFF: ["click", "double click", "Tab Return", "shift+Tab space", "Tab hold space", "shift+Tab hold Return"],
-    CMD_SETTINGS: ["click", "double click", "Tab Return", "shift+Tab space", "shift+Tab hold space"],
+    CMD_SETTINGS: ["click", "double click", "Tab Return", "shift+Tab space", "shift+Tab hold space", "Tab hold Return"],
     CMD_OPT: ["Tab space", "shift+Tab Return", "Tab hold Return", "shift+Tab hold space"],
 }
 DESIGNED_RECT = [709, 406, 95, 46]  # as a first run shows and stores it
