@@ -30,7 +30,8 @@ class Widget(wine.DimluxTestCase):
         self.assert_first_window(window)
         self.display.move_pointer(0, 0)
         x, y = wine.middle(window, CMD_TURN_OFF)
-        # Wine makes no move from coming back to the same pixel from outside its windows: the clicks point at the middle.
+        # Wine makes no move from coming back to the same pixel from outside its windows, and the clicks point at
+        # the middle: the tip is looked for a little to its left.
         self.assert_tip_below(x - 8, y, wine.TOOL_TIP)
         self.display.move_pointer(0, 0)
         self.assertTrue(wait_until(lambda: not self.visible_tips(), 5), "leaving the button hides the tip")
