@@ -77,9 +77,9 @@ START_STEPS = {
         ("class", "window class: icon, cursor (the first user32 call loads Wine's X11 driver)", "LoadIconA", ""),
         ("window", "main window created, hidden", "CreateWindowExA", "DimluxMain"),
         ("buttons", "buttons: two fonts, three buttons", "CreateFontA", ""),
-        ("guard", "one-copy guard: exe path, mutex", "GetModuleFileNameA", ""),
+        ("guard", "one-copy guard: the session's mutex", "CreateMutexA", ""),
         ("settings", "settings read: registry, decimal separator", "RegOpenKeyExA", ""),
-        ("place", "stored place set: moves while hidden", "SetWindowPos", ""),
+        ("place", "stored place set: one move while hidden", "SetWindowPos", ""),
         ("shown", "put on top and shown: activation, focus, first paint", "SetWindowPos", TOPMOST),
     ],
     "baseline_window": [
