@@ -20,7 +20,6 @@ using ::testing::ElementsAre;
 constexpr const char* kSettingsKey = "Software\\Dimlux";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kWakeUpFile = "C:\\Program Files\\Dimlux\\getup.txt";
-constexpr const char* kHwnd = "6699";  // the fake window's handle, as the calls record it
 
 // One line of the shared table of stored settings values (settings_cases.txt): the case, the value as
 // stored (none for an absent one), and the number reading it gives or "repair".
@@ -67,7 +66,7 @@ class MainTest : public ::testing::Test {
     main.Form_Load();
   }
 
-  // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client), then forgets what loading did.
+  // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client).
   void LoadStored(const std::string& startup = "0", const std::string& top = "1500", const std::string& left = "3000") {
     fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}},
                                {"Left", {kRegSz, left}},
@@ -75,7 +74,6 @@ class MainTest : public ::testing::Test {
                                {"Right", {kRegSz, "1830"}},
                                {"Startup", {kRegSz, startup}}};
     Load();
-    fake.calls.clear();
   }
 
   // Another start of the program on the registry as it stands: a new window, loaded.
