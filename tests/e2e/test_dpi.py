@@ -15,13 +15,6 @@ def pixels(twips, dpi):
 
 
 class Dpi(wine.DimluxTestCase):
-    def start_idle(self):
-        """Starts Dimlux with its registry writes traced and lets it sit; returns the process and the window."""
-        process = self.prefix.start_dimlux(debug="+reg")
-        window = self.prefix.main_window()
-        time.sleep(IDLE_SECONDS)
-        return process, window
-
     def writes_till_closed(self, process):  # the settings it wrote from its start
         self.close(process)
         return wine.settings_writes(process.log_path)
@@ -43,7 +36,9 @@ class Dpi(wine.DimluxTestCase):
                 self.assertEqual([0, 0, pixels(960, dpi), height], button(first, CMD_TURN_OFF)["rect"])
                 self.assertEqual([width - side, 0, side, side], button(first, CMD_SETTINGS)["rect"])
 
-                process, window = self.start_idle()
+                process = self.prefix.start_dimlux(debug="+reg")  # its registry writes traced
+                window = self.prefix.main_window()
+                time.sleep(IDLE_SECONDS)
                 self.display.move_pointer(SCREEN[0] // 2, 2)  # on the blanked caption bar, so that no tip comes
                 self.drive("click", window["hwnd"], CMD_TURN_OFF)
                 blanked = self.wait_for_window(is_turned_off)

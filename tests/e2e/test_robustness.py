@@ -1,7 +1,6 @@
 """Dimlux under Wine on real desks and when things go wrong: second copies started from any folder and any spelling
 of the path, five copies racing from two folders, the first run's readme beside the exe, a wake-up file held open
-for a moment or for good, or read-only, places no display shows, and a folder whose name the system's ANSI code page
-cannot hold."""
+for a moment or for good, or read-only, and a folder whose name the system's ANSI code page cannot hold."""
 import shutil
 import time
 from pathlib import Path
@@ -17,16 +16,6 @@ ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
 README = Path(__file__).resolve().parents[2] / "docs/readme.txt"
 LOCK_SECONDS = 2  # a moment's lock, as a sync client or a scanner holds a new file
 RETRY_SECONDS = 6  # how long a failing wake-up file is tried before the stop box
-
-
-def places(width, height):
-    """Stored places (left, top) of a window that size in pixels, and where it must open."""
-    return {
-        "right of the screen": ((SCREEN[0] + 100, 200), (SCREEN[0] - width, 200)),
-        "left of the screen": ((-width - 40, 200), (0, 200)),
-        "below the screen": ((100, SCREEN[1] + 30), (100, SCREEN[1] - height)),
-        "30 px over the right edge": ((SCREEN[0] - width + 30, 200), (SCREEN[0] - width + 30, 200)),
-    }
 
 
 class Robustness(wine.DimluxTestCase):
@@ -129,23 +118,6 @@ class Robustness(wine.DimluxTestCase):
         self.assertEqual(f"{failure}:\r\n{self.prefix.program_win_path('getup.txt')}", box["text"])
         self.assertEqual(wine.EXIT_FATAL, self.wait_for_exit(process))
         self.assertEqual(wine.WAKE_UP_CONTENT, self.prefix.program_file("getup.txt").read_bytes())
-
-    def test_a_place_no_display_shows_opens_on_the_screen(self):
-        for dpi in (96, 168):
-            self.prefix.set_dpi(dpi)
-            width, height = (round(twips * dpi / 1440) for twips in (2400, 900))  # the stored size
-            for name, (stored, opened) in places(width, height).items():
-                with self.subTest(dpi=dpi, place=name):
-                    left, top = (str(round(pixels * 1440 / dpi)) for pixels in stored)
-                    self.store_settings(**{**wine.STORED, "Left": left, "Top": top})
-                    process = self.prefix.start_dimlux()
-                    window = self.prefix.main_window()
-                    self.assertEqual([*opened, width, height], window["rect"])
-                    stored_now = wait_until(lambda: self.stored_place() != (left, top), wine.TICK_WAIT)
-                    self.assertEqual(opened == stored, not stored_now, "stored when moved, and only then")
-                    twips = [float(text) for text in self.stored_place()]
-                    self.assertEqual([round(value * dpi / 1440) for value in twips], list(opened))
-                    self.close(process)
 
     def test_kept_in_a_folder_named_in_other_scripts(self):
         self.prefix.install(FOREIGN_DIR)

@@ -28,7 +28,6 @@ CMD_OPT = 103
 TAB_ORDER = [CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT]
 VIRTUAL_KEYS = {"Return": 0x0D, "space": 0x20}
 REG_SZ = 1
-REG_BINARY = 3
 REG_DWORD = 4
 
 # Dimlux's own: settings, texts, timing and exit codes.
@@ -58,13 +57,6 @@ DRIVER_EXE = None
 DISPLAY = None  # the Xvfb shared by the test cases of one file
 
 
-def pe_machine(path):  # "i386", "amd64" or the PE header's machine field in hex
-    data = Path(path).read_bytes()
-    header = int.from_bytes(data[0x3C:0x40], "little")
-    machine = int.from_bytes(data[header + 4 : header + 6], "little")
-    return {0x14C: "i386", 0x8664: "amd64"}.get(machine, hex(machine))
-
-
 def twips(pixels):  # as Dimlux stores them at 96 dpi
     return str(pixels * TWIPS)
 
@@ -84,25 +76,6 @@ def wait_until(check, timeout, step=0.1):
     while not (result := check()) and time.monotonic() < end:
         time.sleep(step)
     return result
-
-
-def wine_settings_cases():
-    """The cases of the unit tests' table of stored values marked `wine`, as (case, (type, bytes) or None, result)."""
-    cases = []
-    for line in (Path(__file__).resolve().parents[1] / "settings_cases.txt").read_text().splitlines():
-        if line.startswith("#") or not line.endswith("|wine"):
-            continue
-        case, kind, text, result, _ = line.split("|")
-        text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
-        stored = {
-            "absent": lambda: None,
-            "sz": lambda: sz(text, nul=False),
-            "sz0": lambda: sz(text),
-            "binary": lambda: (REG_BINARY, text.encode()),
-            "dword": lambda: (REG_DWORD, int(text).to_bytes(4, "little")),
-        }[kind]()
-        cases.append((case, stored, result))
-    return cases
 
 
 def settings_writes(log_path):
@@ -346,7 +319,7 @@ class Prefix:
         return process
 
     def titles(self):  # of the visible top-level windows
-        return self.driver("titles")["titles"]
+        return [window["title"] for window in self.driver("titles")["titles"] if window["visible"]]
 
     def stop(self):
         """Ends everything running in this prefix and removes it; the logs stay."""
@@ -434,7 +407,7 @@ def main():
     del sys.argv[1:3]
     if not DIMLUX_EXE.is_file():
         sys.exit(f"{DIMLUX_EXE} does not exist: build it first (cmake --build --preset win32)")
-    print(f"e2e: running {DIMLUX_EXE} ({pe_machine(DIMLUX_EXE)})", flush=True)
+    print(f"e2e: running {DIMLUX_EXE}", flush=True)
     DISPLAY = Display()
     try:
         result = unittest.main(exit=False, verbosity=2).result

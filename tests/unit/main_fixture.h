@@ -50,7 +50,7 @@ inline std::string Expanded(std::string text) {
 inline std::vector<Case> Cases() {
   std::vector<Case> cases;
   std::ifstream file(DIMLUX_SETTINGS_CASES);
-  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|.*");
+  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)");
   for (std::string line; std::getline(file, line);) {
     std::smatch m;
     if (line.starts_with("#") || !std::regex_match(line, m, fields)) continue;

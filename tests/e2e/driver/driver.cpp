@@ -44,15 +44,10 @@ std::string Rect(const RECT& r) {
 // Adds an item to a JSON list or object under construction ("[" or "{" so far).
 void Add(std::string& list, const std::string& item) { list += (list.size() > 1 ? "," : "") + item; }
 
-std::wstring WindowText(HWND hwnd) {
+// A window's text or class name, by the call given.
+std::wstring TextOf(HWND hwnd, int(WINAPI* get)(HWND, LPWSTR, int) = GetWindowTextW) {
   wchar_t buffer[1024] = {};
-  GetWindowTextW(hwnd, buffer, 1024);
-  return buffer;
-}
-
-std::wstring ClassName(HWND hwnd) {
-  wchar_t buffer[256] = {};
-  GetClassNameW(hwnd, buffer, 256);
+  get(hwnd, buffer, 1024);
   return buffer;
 }
 
@@ -67,16 +62,11 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM found) {
   return TRUE;
 }
 
-BOOL CALLBACK CountWindow(HWND, LPARAM count) {
-  ++*reinterpret_cast<long long*>(count);
-  return TRUE;
-}
-
 // The top-level windows of a class, or all of them for nullptr.
 std::vector<HWND> TopLevelWindows(const wchar_t* className) {
   std::vector<HWND> found;
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&found));
-  std::erase_if(found, [&](HWND hwnd) { return className && ClassName(hwnd) != className; });
+  std::erase_if(found, [&](HWND hwnd) { return className && TextOf(hwnd, GetClassNameW) != className; });
   return found;
 }
 
@@ -89,11 +79,11 @@ HWND VisibleMainWindow() {
 std::string ButtonsJson(HWND parent) {
   std::string out = "[";
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassName(child) != L"Button") continue;
+    if (TextOf(child, GetClassNameW) != L"Button") continue;
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    Add(out, "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" + Rect(r) +
+    Add(out, "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(TextOf(child)) + ",\"rect\":" + Rect(r) +
                  ",\"visible\":" + Bool(IsWindowVisible(child)) + "}");
   }
   return out + "]";
@@ -111,7 +101,7 @@ std::string WindowJson(HWND hwnd) {
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
   int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
   return "{\"hwnd\":" + Num((long long)(INT_PTR)hwnd) + ",\"pid\":" + Num(ProcessId(hwnd)) +
-         ",\"title\":" + Quote(WindowText(hwnd)) + ",\"rect\":" + Rect(outer) + ",\"client\":[" + Num(origin.x) + "," +
+         ",\"title\":" + Quote(TextOf(hwnd)) + ",\"rect\":" + Rect(outer) + ",\"client\":[" + Num(origin.x) + "," +
          Num(origin.y) + "," + Num(client.right) + "," + Num(client.bottom) +
          "],\"visible\":" + Bool(IsWindowVisible(hwnd)) + ",\"topmost\":" + Bool(exStyle & WS_EX_TOPMOST) +
          ",\"toolwindow\":" + Bool(exStyle & WS_EX_TOOLWINDOW) + ",\"appwindow\":" + Bool(exStyle & WS_EX_APPWINDOW) +
@@ -125,17 +115,21 @@ std::string BoxJson(HWND box) {
     if (IsWindowVisible(GetDlgItem(box, id))) Add(buttons, Num(id));  // false for a missing one too
   }
   // The text as Windows keeps it: asking the box (WM_GETTEXT) would wait for as long as its thread does not answer.
-  const std::wstring text = WindowText(GetDlgItem(box, kBoxTextId));
+  const std::wstring text = TextOf(GetDlgItem(box, kBoxTextId));
   return "{\"hwnd\":" + Num((long long)(INT_PTR)box) + ",\"pid\":" + Num(ProcessId(box)) +
-         ",\"title\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) + ",\"buttons\":" + buttons +
+         ",\"title\":" + Quote(TextOf(box)) + ",\"text\":" + Quote(text) + ",\"buttons\":" + buttons +
          "],\"visible\":" + Bool(IsWindowVisible(box)) + "}";
 }
 
 std::string TipJson(HWND tip) {
   RECT r;
   GetWindowRect(tip, &r);
-  return "{\"text\":" + Quote(WindowText(tip)) + ",\"rect\":" + Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(tip)) +
+  return "{\"text\":" + Quote(TextOf(tip)) + ",\"rect\":" + Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(tip)) +
          "}";
+}
+
+std::string TitleJson(HWND hwnd) {
+  return "{\"title\":" + Quote(TextOf(hwnd)) + ",\"visible\":" + Bool(IsWindowVisible(hwnd)) + "}";
 }
 
 std::string ListJson(const wchar_t* className, std::string (*describe)(HWND)) {
@@ -287,13 +281,11 @@ long long GdiObjectCount(HANDLE process) {
 
 // The process's top-level windows and all their children: the USER objects that can be seen from outside.
 long long WindowCount(DWORD pid) {
-  long long count = 0;
-  for (HWND hwnd : TopLevelWindows(nullptr)) {
-    if (ProcessId(hwnd) != pid) continue;
-    ++count;
-    EnumChildWindows(hwnd, CountWindow, reinterpret_cast<LPARAM>(&count));
-  }
-  return count;
+  std::vector<HWND> windows = TopLevelWindows(nullptr);
+  std::erase_if(windows, [&](HWND hwnd) { return ProcessId(hwnd) != pid; });
+  for (HWND hwnd : std::vector<HWND>(windows))
+    EnumChildWindows(hwnd, CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  return static_cast<long long>(windows.size());
 }
 
 std::string CmdCounts(wchar_t** argv) {
@@ -330,14 +322,6 @@ std::string CmdClick(wchar_t** argv) {
   return "{\"ok\":" + Bool(control && PostMessageW(control, BM_CLICK, 0, 0)) + "}";
 }
 
-// The visible top-level windows' titles.
-std::string CmdTitles() {
-  std::string out = "[";
-  for (HWND hwnd : TopLevelWindows(nullptr))
-    if (IsWindowVisible(hwnd)) Add(out, Quote(WindowText(hwnd)));
-  return "{\"ok\":true,\"titles\":" + out + "]}";
-}
-
 std::string CmdShortPath(wchar_t** argv) {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetShortPathNameW(argv[3], path, MAX_PATH);
@@ -355,11 +339,12 @@ std::string Run(wchar_t** argv) {
   if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
   if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: type and bytes of each value of an HKCU key
   if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
-  if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
-  if (command == L"hold") return CmdHold(argv);              // VK PRESSES
-  if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT
-  if (command == L"titles") return CmdTitles();              // of the visible top-level windows
-  if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
+  if (command == L"click") return CmdClick(argv);
+  if (command == L"hold")
+    return CmdHold(argv);  // VK PRESSES            // HWND ID: BM_CLICK to a control of that window
+  if (command == L"inkheight") return CmdInkHeight(argv);  // FACE PX TEXT
+  if (command == L"titles") return "{\"ok\":true,\"titles\":" + ListJson(nullptr, TitleJson) + "}";
+  if (command == L"shortpath") return CmdShortPath(argv);  // PATH: its 8.3 form
   return "{\"ok\":false,\"error\":\"unknown command\"}";
 }
 
