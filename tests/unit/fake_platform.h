@@ -57,7 +57,6 @@ class FakePlatform final : public Platform {
   std::map<Control, Button> buttons;
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
   float tppX = 15, tppY = 15;
-  int screenX = 1024, screenY = 768;
   std::vector<Monitor> monitors{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};  // the primary, a taskbar at the bottom
   bool prevInstance = false;
   std::string runningCopyFolder = "C:\\Program Files\\Dimlux";  // "": not found
@@ -212,8 +211,8 @@ class FakePlatform final : public Platform {
     return true;
   }
 
-  int ScreenPixelsX() override { return screenX; }
-  int ScreenPixelsY() override { return screenY; }
+  int ScreenPixelsX() override { return monitors[0].area.right; }  // the primary's, at 0, 0
+  int ScreenPixelsY() override { return monitors[0].area.bottom; }
   float TwipsPerPixelX() override { return tppX; }
   float TwipsPerPixelY() override { return tppY; }
   bool PrevInstance() override { return prevInstance; }

@@ -51,8 +51,7 @@ TEST_F(MainTest, BlankingAsksForTheScreenInTwipsAndTurnOnGoesBackToTheStoredPlac
   for (const Screen& screen : screens) {
     fake.tppX = screen.tppX;
     fake.tppY = screen.tppY;
-    fake.screenX = screen.pixelsX;
-    fake.screenY = screen.pixelsY;
+    fake.monitors[0].area = {0, 0, screen.pixelsX, screen.pixelsY};
     LoadStored();
     fake.MoveTo(400, 100);  // less than a second ago: not stored yet
     main.cmdTurnOff_Click();
