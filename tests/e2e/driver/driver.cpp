@@ -99,11 +99,9 @@ HWND VisibleMainWindow() {
 
 // Describes a window: its handle, pid, title and whether it is visible, for the describer to add to.
 Json Described(HWND hwnd) {
-  return Json()
-      .Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd))
-      .Num(L"pid", ProcessId(hwnd))
-      .Text(L"title", TextOf(hwnd))
-      .Bool(L"visible", IsWindowVisible(hwnd));
+  Json described;
+  described.Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd)).Num(L"pid", ProcessId(hwnd));
+  return described.Text(L"title", TextOf(hwnd)).Bool(L"visible", IsWindowVisible(hwnd));
 }
 
 std::string ButtonsJson(HWND parent) {
@@ -130,15 +128,10 @@ std::string WindowJson(HWND hwnd) {
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
   const int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
-  return Described(hwnd)
-      .Rect(L"rect", outer)
-      .Rect(L"client", client)
-      .Bool(L"topmost", exStyle & WS_EX_TOPMOST)
-      .Bool(L"toolwindow", exStyle & WS_EX_TOOLWINDOW)
-      .Bool(L"appwindow", exStyle & WS_EX_APPWINDOW)
-      .Num(L"focus", focusId)
-      .Put(L"buttons", ButtonsJson(hwnd))
-      .End();
+  Json window = Described(hwnd);
+  window.Rect(L"rect", outer).Rect(L"client", client).Bool(L"topmost", exStyle & WS_EX_TOPMOST);
+  window.Bool(L"toolwindow", exStyle & WS_EX_TOOLWINDOW).Bool(L"appwindow", exStyle & WS_EX_APPWINDOW);
+  return window.Num(L"focus", focusId).Put(L"buttons", ButtonsJson(hwnd)).End();
 }
 
 std::string BoxJson(HWND box) {
@@ -353,38 +346,23 @@ std::string CmdShortPath(wchar_t** argv) {
   return Json().Bool(L"ok", length > 0 && length < MAX_PATH).Text(L"path", path).End();
 }
 
-// The commands, with their arguments (and lock PATH SECONDS, below). Each answers with a JSON object whose "ok" says
-// whether it did its work.
+// The commands and their arguments (and lock, below). Each answers with a JSON object; "ok" says it did its work.
 std::string Run(wchar_t** argv) {
   const std::wstring command = argv[2];
-  // window: the main windows, each with its place, client area, styles, focused control and buttons
-  if (command == L"window") return SettledMainWindowsJson();
-  // boxes: the message boxes, with their texts and the buttons they show
-  if (command == L"boxes") return ListJson(L"boxes", kBoxClass, BoxJson);
-  // tips: Dimlux's tip windows, with their texts and places
-  if (command == L"tips") return ListJson(L"tips", kTipClass, TipJson);
-  // titles: every top-level window's title
-  if (command == L"titles") return ListJson(L"titles", nullptr, TitleJson);
-  // move X Y [COMMAND ARGS]: the main window's outer rectangle to X, Y, then at once the command, if any
-  if (command == L"move") return CmdMove(argv);
-  // close: WM_CLOSE to the main window
-  if (command == L"close") return CmdClose();
-  // endsession logoff|shutdown: the messages that end a Windows session, then the end
-  if (command == L"endsession") return CmdEndSession(argv);
-  // regset SUBKEY [NAME TYPE HEX]...: HKCU values of exactly those bytes; TYPE - deletes the value
-  if (command == L"regset") return CmdRegSet(argv);
-  // regdump SUBKEY: the type and bytes of each value of an HKCU key
-  if (command == L"regdump") return CmdRegDump(argv);
-  // counts PID: its GDI objects, windows and working set
-  if (command == L"counts") return CmdCounts(argv);
-  // click HWND ID: BM_CLICK to a control of that window
-  if (command == L"click") return CmdClick(argv);
-  // hold VK PRESSES: a key held down for that many presses, then let go
-  if (command == L"hold") return CmdHold(argv);
-  // inkheight FACE PX TEXT: the height of TEXT's ink in that font
-  if (command == L"inkheight") return CmdInkHeight(argv);
-  // shortpath PATH: its 8.3 form
-  if (command == L"shortpath") return CmdShortPath(argv);
+  if (command == L"window") return SettledMainWindowsJson();  // the main windows: place, styles, focus, buttons
+  if (command == L"boxes") return ListJson(L"boxes", kBoxClass, BoxJson);    // the message boxes, texts, buttons
+  if (command == L"tips") return ListJson(L"tips", kTipClass, TipJson);      // Dimlux's tips: texts and places
+  if (command == L"titles") return ListJson(L"titles", nullptr, TitleJson);  // every top-level window
+  if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window moved, then COMMAND
+  if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
+  if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the session's end messages, the end
+  if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
+  if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: type and bytes of each value of an HKCU key
+  if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
+  if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
+  if (command == L"hold") return CmdHold(argv);              // VK PRESSES: a key held down, then let go
+  if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT: the height of TEXT's ink in that font
+  if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
   return Json().Bool(L"ok", false).Text(L"error", L"unknown command").End();
 }
 
