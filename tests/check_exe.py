@@ -9,10 +9,7 @@ import sys
 
 import pefile
 
-MACHINES = {
-    "win32": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
-    "win64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"],
-}
+MACHINES = {"win32": "IMAGE_FILE_MACHINE_I386", "win64": "IMAGE_FILE_MACHINE_AMD64"}
 WINDRES = "x86_64-w64-mingw32-windres"  # reads both kinds of exe
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
 VERSION_LINES = [
@@ -37,7 +34,7 @@ def main():
     manifest = "".join(re.findall(r'^\s*"(.*)"$', resources.split("RT_MANIFEST")[-1], re.M)).replace('""', '"')
     dlls = [entry.dll.decode() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     checks = [
-        (pe.FILE_HEADER.Machine == machine, f"machine ({pefile.MACHINE_TYPE[machine]})"),
+        (pefile.MACHINE_TYPE.get(pe.FILE_HEADER.Machine) == machine, f"machine ({machine})"),
         (pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"], "Windows GUI subsystem"),
         (dlls and all(dll.lower() in SYSTEM_DLLS for dll in dlls), f"imports only system DLLs: {', '.join(dlls)}"),
         (

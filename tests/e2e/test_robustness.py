@@ -36,12 +36,8 @@ class Robustness(DimluxTestCase):
         self.assertEqual(0, self.wait_for_exit(self.start_second_copy(IDNO, other)))
         self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.prefix.driver("window")["windows"]])
         short = self.prefix.driver("shortpath", exe)["path"]
-        for start in (
-            other,
-            exe.lower(),
-            self.prefix.windows_path(self.prefix.program_file("Dimlux.exe"), through_z=True),
-            short,
-        ):
+        through_z = self.prefix.windows_path(self.prefix.program_file("Dimlux.exe"), through_z=True)
+        for start in (other, exe.lower(), through_z, short):
             with self.subTest(start):
                 self.drive("move", 300, 200)
                 self.wait_for_place(300, 200)

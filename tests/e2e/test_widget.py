@@ -2,21 +2,17 @@
 is held down, while a question is open and right after Turn On; the tooltip; every input on every control; the focus
 kept through a loss of activation; blanking; the start-with-Windows button; position keeping up to the end of a
 Windows session; stored values as Wine's registry gives them."""
-import re
 import time
 from collections import Counter
-from pathlib import Path
 
 from .harness import dimlux
 from .harness.case import DimluxTestCase, main
 from .harness.dimlux import CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, IDNO, button, face, is_normal, is_turned_off, middle
 from .harness.wine import Screenshot, poll
 
-# Every input on every control, in the order walked: a click or a double click, or a Tab key that moves the focus to the
-# control and then the key pressed there, once or held down. Each control is reached by Tab and by Shift+Tab and gets
-# Enter and Space, once and held down (Enter acts on its release, so that the repeats of a key held on "+" cannot
-# answer the question it opens), and the mouse but on "?", which lies beyond the client area. Turn Off blanks the
-# screen, "+" asks whether to start with Windows, "?" does nothing.
+# Every input on every control, in the order walked: a click, a double click, or Tab or Shift+Tab to the control and
+# Enter or Space there, once or held down (Enter acts on its release, so that a key held on "+" cannot answer the
+# question it opens); no mouse on "?", which lies beyond the client area.
 INPUTS = {
     CMD_TURN_OFF: ["click", "double click", "Tab Return", "shift+Tab space", "Tab hold space", "shift+Tab hold Return"],
     CMD_SETTINGS: ["click", "double click", "Tab Return", "shift+Tab space", "shift+Tab hold space", "Tab hold Return"],
@@ -78,8 +74,7 @@ class Widget(DimluxTestCase):
         self.assertEqual(dimlux.stored_texts(window["rect"]), self.prefix.texts())
 
     def use(self, control, given):
-        """Gives the control the input, after moving the focus there with the Tab key it may start with, and checks
-        that it does what that control does."""
+        """Gives the control the input (after the Tab key it may start with) and checks that it does its job."""
         window = self.prefix.main_window()
         self.assertEqual([], self.prefix.boxes())
         reach, _, key = given.partition(" ")
@@ -118,8 +113,7 @@ class Widget(DimluxTestCase):
             self.display.key(given)
 
     def click_showing_the_pressed_face(self, window, control):
-        """A click in two halves with the screen read between: held down, the button has the focus, its face is sunken
-        with the caption a pixel lower and further right, and its tip is gone."""
+        """A click in two halves: held down, the button has the focus and no tip, its face sunken, its caption moved."""
         point = middle(window, control)
         if control != CMD_OPT:
             self.assert_tip_below(*point, tip(window, control))
@@ -127,13 +121,13 @@ class Widget(DimluxTestCase):
         self.display.press(*point, "mousedown", 1)
         self.assertTrue(poll(lambda: not lit(Screenshot(self.display), window, control), 5), "pressed")
         pressed = self.assert_drawn(window, control, pressed=control)
-        self.assertEqual(far_corner(raised[control], 1), far_corner(pressed[control]), "the caption moved")
+        self.assertEqual(far_corner(raised[control], 1), far_corner(pressed[control]), "a pixel lower, further right")
         self.assertEqual([], self.visible_tips(), "a press hides the tip")
         self.display.xdotool("mouseup", 1)
 
     def assert_drawn(self, window, focused, pressed=None):
-        """On the screen: each face in its colour and raised but for the pressed one, the focus rectangle on `focused`
-        only, each caption centred; returns each caption's ink box."""
+        """Each face in its colour, raised but for `pressed`, the focus rectangle on `focused` only, each caption
+        centred; returns each caption's ink box."""
         shot = Screenshot(self.display)
         inks = {}
         for control_id, colour in dimlux.FACES.items():
@@ -159,8 +153,7 @@ class Widget(DimluxTestCase):
         self.assertTrue(0 < tip_y - y <= 32, "the tip lies just below the pointer")
 
     def assert_turned_off_and_on(self, window, given):
-        """The input blanks the screen and the same input turns it on again (a click: one where "+" lies on the blanked
-        face), which puts the widget back in its place, drawn as before; a double click does both."""
+        """The input blanks, the same input (a click where "+" lies) turns on again: back in place, drawn as before."""
         if given != "double click":
             self.wait_for_window(is_turned_off)
         if given == "click":
@@ -194,13 +187,12 @@ class Widget(DimluxTestCase):
         time.sleep(1)
         now = self.prefix.main_window(0)
         self.assertEqual([], self.prefix.boxes())
-        self.assertEqual(
-            [window["rect"], "Turn Off", CMD_OPT], [now["rect"], button(now, CMD_TURN_OFF)["text"], now["focus"]]
-        )
+        state = [now["rect"], button(now, CMD_TURN_OFF)["text"], now["focus"]]
+        self.assertEqual([window["rect"], "Turn Off", CMD_OPT], state)
 
     def assert_display_off_requests(self, process, window):
         """The first blanking: requests at 30/s or more through a nudged mouse, none after Turn On."""
-        requests, restored_at = display_off_requests(process.log_path, window["hwnd"])
+        requests, restored_at = dimlux.display_off_requests(process.log_path, window["hwnd"])
         self.assertIsNotNone(restored_at, "no restore in the trace")
         self.assertGreater(len(requests), 2 * MIN_REQUESTS_PER_SECOND)
         self.assertGreaterEqual((len(requests) - 1) / (requests[-1] - requests[0]), MIN_REQUESTS_PER_SECOND)
@@ -209,9 +201,8 @@ class Widget(DimluxTestCase):
         self.assertGreater(requests[-1], restored_at - MAX_GAP, "requests stopped before the restore")
 
     def test_stored_values_as_wine_gives_them(self):
-        # Where Wine's registry could differ from the unit tests' fake: a text that fills the 255-byte buffer is used,
-        # one that overflows it with its NUL is repaired as a first run stores it, and so are a REG_DWORD and an absent
-        # value.
+        # Where Wine's registry could differ from the fake: a text filling the 255-byte buffer is used; one that
+        # overflows it with its NUL, a REG_DWORD and an absent value are repaired as a first run stores them.
         filling = "0" * 251 + "3015"
         dword = (dimlux.REG_DWORD, (3015).to_bytes(4, "little"))
         self.prefix.set_values({"Left": dimlux.sz(filling, nul=False), "Top": dimlux.sz(filling), "Bottom": dword})
@@ -223,8 +214,7 @@ class Widget(DimluxTestCase):
         self.close(process)
 
     def end_right_after_a_move(self, process, x, y, *ending):
-        """The end (the close box's message, or the end of the Windows session) at once after a move, before the
-        widget's next tick but for a few milliseconds' chance: the end itself stores the place."""
+        """The end (the close box's, or the session's) at once after a move, before the next tick: it stores the place."""
         self.prefix.main_window()
         self.drive("move", x, y, *ending)
         self.assertEqual(0, self.wait_for_exit(process))
@@ -243,22 +233,6 @@ def lit(shot, window, control_id):  # a raised face is lit from the top left
 def far_corner(ink, offset=0):  # of an ink box, moved by offset pixels right and down
     x, y, width, height = ink
     return x + width + offset, y + height + offset
-
-
-def display_off_requests(log_path, hwnd):
-    """In a +timestamp,+win trace, the times of the display-off requests from the first blanking to the next one,
-    and of the restore in between, or None."""
-    requests = []
-    restored = None
-    trace = Path(log_path).read_text(errors="replace")
-    for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", trace, re.M):
-        if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
-            requests.append(float(stamp))
-        elif requests and restored is None and text.startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
-            restored = float(stamp)
-        elif restored and re.match(rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xf+, -2,-5 ", text):
-            break
-    return requests, restored
 
 
 if __name__ == "__main__":

@@ -12,29 +12,15 @@ from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_turned_o
 from .wine import Display, make_template, poll
 
 
-class Session:
-    """What the cases of one file share: the display, the template prefix, the exe and the driver."""
-
-    def __init__(self, display, root, exe, driver_exe):
-        self.display = display
-        self.root = root
-        self.template = make_template(display, root / "template")
-        self.exe = exe
-        self.driver_exe = driver_exe
-
-
 class DimluxTestCase(unittest.TestCase):
-    session = None  # set by main()
+    display = root = template = exe = driver_exe = None  # what the cases of a file share, set by main()
 
     def setUp(self):
-        self.display = self.session.display
         self.new_prefix(self._testMethodName)
 
     def new_prefix(self, name):  # a fresh one in <root>/<file>/<name> from now on
-        file_name = Path(sys.modules[type(self).__module__].__file__).stem
-        session = self.session
-        folder = session.root / file_name / name
-        self.prefix = dimlux.DimluxPrefix(self.display, folder, session.template, session.exe, session.driver_exe)
+        folder = self.root / Path(sys.modules[type(self).__module__].__file__).stem / name
+        self.prefix = dimlux.DimluxPrefix(self.display, folder, self.template, self.exe, self.driver_exe)
         self.addCleanup(self.prefix.stop)
 
     def drive(self, *args):  # a driver command that must succeed
@@ -126,7 +112,10 @@ def main():
     display = Display()
     try:
         root = Path(os.environ.get("DIMLUX_E2E_ROOT", "build/win64/e2e")).resolve()
-        DimluxTestCase.session = Session(display, root, exe, driver_exe)
+        DimluxTestCase.display = display
+        DimluxTestCase.root = root
+        DimluxTestCase.template = make_template(display, root / "template")
+        DimluxTestCase.exe, DimluxTestCase.driver_exe = exe, driver_exe
         result = unittest.main(exit=False, verbosity=2).result
     finally:
         display.stop()

@@ -66,6 +66,22 @@ def blankings(log_path, hwnd):
     return len(re.findall(placement, Path(log_path).read_text(errors="replace")))
 
 
+def display_off_requests(log_path, hwnd):
+    """In a +timestamp,+win trace, the display-off requests' times from the first blanking to the next, and the
+    restore's in between (or None)."""
+    requests = []
+    restored = None
+    trace = Path(log_path).read_text(errors="replace")
+    for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", trace, re.M):
+        if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
+            requests.append(float(stamp))
+        elif requests and restored is None and text.startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
+            restored = float(stamp)
+        elif restored and re.match(rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xf+, -2,-5 ", text):
+            break
+    return requests, restored
+
+
 def button(window, control_id):
     return next(b for b in window["buttons"] if b["id"] == control_id)
 

@@ -4,7 +4,7 @@
     template = make_template(display, folder)    a prefix made once at folder/prefix (wineboot), its path
     prefix = Prefix(display, folder, template)   a copy of the template at folder/prefix, Wine's logs in folder
     prefix.start(command, debug, log, cwd, env)  the one way a program starts in the prefix: a Popen
-    prefix.run(command, timeout, log)            the same, to its end; prefix.stop() ends all and removes it
+    prefix.run(command, timeout, log, cwd, env)  the same, to its end; prefix.stop() ends all and removes it
     prefix.windows_path(path)                    a Linux path as a program in the prefix names it
     poll(check, timeout)                         check() until it gives something true or timeout s pass
 """
@@ -162,10 +162,10 @@ class Prefix:
         self.processes.append(process)
         return process
 
-    def run(self, command, timeout, log="wine.log", env=None):
+    def run(self, command, timeout, log="wine.log", cwd=None, env=None):
         """Runs a command in this prefix to its end (ended if it takes longer than timeout seconds); returns
         the process, with its returncode."""
-        process = self.start(command, log=log, env=env)
+        process = self.start(command, log=log, cwd=cwd, env=env)
         try:
             process.wait(timeout)
         finally:
