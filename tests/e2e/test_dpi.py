@@ -2,9 +2,8 @@
 no write while idle, blanked over the whole screen with a caption of the designed size."""
 import time
 
-from .harness import dimlux
 from .harness.case import DimluxTestCase, main
-from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, button, is_turned_off
+from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, FACES, button, is_turned_off, settings_writes
 from .harness.wine import SCREEN, Screenshot
 
 IDLE_SECONDS = 3
@@ -19,7 +18,7 @@ def pixels(twips, dpi):
 class Dpi(DimluxTestCase):
     def writes_till_closed(self, process):  # the settings it wrote from its start
         self.close(process)
-        return dimlux.settings_writes(process.log_path)
+        return settings_writes(process.log_path)
 
     def test_widget_in_proportion_at_each_dpi(self):
         for dpi in (96, 120, 144, 168, 192):
@@ -56,7 +55,7 @@ class Dpi(DimluxTestCase):
                 # high as the designed 12 points at this dpi in the font Wine puts in the place of Impact.
                 x, y, width, height = blanked["client"]
                 inside = [x + 4, y + 4, width - 8, height - 8]
-                ink = shot.ink(inside, dimlux.FACES[CMD_TURN_OFF])
+                ink = shot.ink(inside, FACES[CMD_TURN_OFF])
                 ink_height = ink[3]
                 font = self.prefix.driver("inkheight", "Impact", pixels(240, dpi), "Turn On")["height"]
                 self.assertLessEqual(abs(ink_height - font), 2, f"caption {ink_height} px high, the font {font} px")

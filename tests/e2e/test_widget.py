@@ -214,7 +214,7 @@ class Widget(DimluxTestCase):
         self.close(process)
 
     def end_right_after_a_move(self, process, x, y, *ending):
-        """The end (the close box's, or the session's) at once after a move, before the next tick: it stores the place."""
+        """The end (the close box's or the session's) at once after a move, before the next tick, stores the place."""
         self.prefix.main_window()
         self.drive("move", x, y, *ending)
         self.assertEqual(0, self.wait_for_exit(process))
