@@ -38,6 +38,24 @@ add_custom_target(package
   DEPENDS Dimlux ${CMAKE_SOURCE_DIR}/cmake/make_zip.py ${CMAKE_SOURCE_DIR}/docs/readme.txt
   COMMENT "Packing ${DIMLUX_ZIP}")
 
+# The release checks (label release), on the 32-bit product: the zip's files and sums, and a second build from a
+# copy of the sources in another folder, which must give the same exe and zip. The package test builds the zip.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  enable_testing()
+  add_test(NAME package COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target package)
+  add_test(NAME zip_holds_exe_readme_and_sums COMMAND ${CMAKE_COMMAND} -DZIP=${DIMLUX_ZIP}
+    -DUNPACKED=${CMAKE_BINARY_DIR}/zip-check -P ${CMAKE_SOURCE_DIR}/cmake/check_zip.cmake)
+  add_test(NAME second_build_is_identical COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR}
+    -DFIRST=${CMAKE_BINARY_DIR} -DCOPY=${CMAKE_SOURCE_DIR}/build/repro/source
+    -DDIMLUX_README_URL=${DIMLUX_README_URL} -DDIMLUX_SUPPORT_EMAIL=${DIMLUX_SUPPORT_EMAIL}
+    -DDIMLUX_COMPANY_NAME=${DIMLUX_COMPANY_NAME}
+    -P ${CMAKE_SOURCE_DIR}/cmake/second_build.cmake)
+  set_tests_properties(package PROPERTIES FIXTURES_SETUP package LABELS release)
+  set_tests_properties(zip_holds_exe_readme_and_sums second_build_is_identical PROPERTIES
+    FIXTURES_REQUIRED package LABELS release)
+  set_tests_properties(second_build_is_identical PROPERTIES TIMEOUT 900)
+endif()
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
   enable_testing()
   add_subdirectory(tests/e2e)
@@ -51,7 +69,8 @@ else()
   set(DIMLUX_EXE_ARCH win32)
 endif()
 add_test(NAME exe_check
-  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_exe.py $<TARGET_FILE:Dimlux> ${DIMLUX_EXE_ARCH})
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/check_exe.py $<TARGET_FILE:Dimlux> ${DIMLUX_EXE_ARCH})
+set_tests_properties(exe_check PROPERTIES LABELS release)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
   add_subdirectory(bench)

@@ -1,13 +1,16 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """check_exe.py <Dimlux.exe> win32|win64: checks the machine, the GUI subsystem, that only Windows system
-DLLs are imported (the exe is linked statically), the icon, the manifest and the version block, with the
-MinGW binutils' objdump and windres. Exits 1 if anything is wrong."""
+DLLs are imported (the exe is linked statically) and that no link time is stamped in the header, with pefile
+(Debian's python3-pefile, hence /usr/bin/python3), and the icon, the manifest and the version block, with the
+MinGW binutils' windres. Exits 1 if anything is wrong."""
 import re
 import subprocess
 import sys
 
-FORMATS = {"win32": "pei-i386", "win64": "pei-x86-64"}
-TOOL = "x86_64-w64-mingw32-"  # reads both kinds of exe
+import pefile
+
+MACHINES = {"win32": "IMAGE_FILE_MACHINE_I386", "win64": "IMAGE_FILE_MACHINE_AMD64"}
+WINDRES = "x86_64-w64-mingw32-windres"  # reads both kinds of exe
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
 VERSION_LINES = [
     "FILEVERSION 1, 0, 0, 12",
@@ -21,19 +24,23 @@ VERSION_LINES = [
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in FORMATS:
+    if len(sys.argv) != 3 or sys.argv[2] not in MACHINES:
         sys.exit("usage: check_exe.py <exe> win32|win64")
-    exe, file_format = sys.argv[1], FORMATS[sys.argv[2]]
-    headers = subprocess.run([TOOL + "objdump", "-p", exe], capture_output=True, text=True, check=True).stdout
+    exe, machine = sys.argv[1], MACHINES[sys.argv[2]]
+    pe = pefile.PE(exe)
     resources = subprocess.run(
-        [TOOL + "windres", "-J", "coff", "-i", exe, "-O", "rc"], capture_output=True, text=True, check=True
+        [WINDRES, "-J", "coff", "-i", exe, "-O", "rc"], capture_output=True, text=True, check=True
     ).stdout
     manifest = "".join(re.findall(r'^\s*"(.*)"$', resources.split("RT_MANIFEST")[-1], re.M)).replace('""', '"')
-    dlls = re.findall(r"DLL Name: (\S+)", headers)
+    dlls = [entry.dll.decode() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     checks = [
-        (f"file format {file_format}" in headers, f"machine ({file_format})"),
-        (re.search(r"^Subsystem\s+00000002", headers, re.M) is not None, "Windows GUI subsystem"),
+        (pefile.MACHINE_TYPE.get(pe.FILE_HEADER.Machine) == machine, f"machine ({machine})"),
+        (pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"], "Windows GUI subsystem"),
         (dlls and all(dll.lower() in SYSTEM_DLLS for dll in dlls), f"imports only system DLLs: {', '.join(dlls)}"),
+        (
+            pe.FILE_HEADER.TimeDateStamp == 0,
+            f"no link time in the header (TimeDateStamp {pe.FILE_HEADER.TimeDateStamp:#x})",
+        ),
         ("1 14 /* RT_GROUP_ICON */" in resources, "icon group with id 1"),
         ('level="asInvoker"' in manifest, "manifest asks for asInvoker"),
         (re.search(r"<dpiAware[^>]*>true</dpiAware>", manifest) is not None, "manifest declares system DPI awareness"),

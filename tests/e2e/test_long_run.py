@@ -4,9 +4,10 @@ import os
 import time
 import unittest
 
-import wine
-from wine import is_normal, is_turned_off
+from .harness.case import DimluxTestCase, main
+from .harness.dimlux import blankings, is_normal, is_turned_off, settings_writes, sz
 
+STORED = {"Top": "3000", "Left": "1500", "Bottom": "900", "Right": "2400", "Startup": "0"}  # whole twips
 STORED_RECT = [100, 200, 160, 60]
 CYCLES = 200
 CYCLES_PER_BURST = 20
@@ -14,9 +15,9 @@ MAX_GROWTH = {"gdi": 2, "windows": 0, "resident_kb": 512}  # from first to last 
 
 
 @unittest.skipUnless(os.environ.get("DIMLUX_LONG") == "1", "long run; set DIMLUX_LONG=1 (scripts/test --long)")
-class LongRun(wine.DimluxTestCase):
+class LongRun(DimluxTestCase):
     def test_long_run(self):
-        self.store_settings(**wine.STORED)
+        self.prefix.set_values({name: sz(text) for name, text in STORED.items()})
         process = self.prefix.start_dimlux(debug="+win,+reg")
         window = self.prefix.main_window()
         self.assertEqual(STORED_RECT, window["rect"])
@@ -31,8 +32,8 @@ class LongRun(wine.DimluxTestCase):
             self.wait_for_window(lambda w: is_normal(w) and w["rect"] == STORED_RECT)  # after each burst
         self.assert_no_growth("cycles", [samples[-1], *self.samples(window["pid"], 1)])
         self.close(process)
-        self.assertEqual(1 + CYCLES, wine.blankings(process.log_path, window["hwnd"]), "every Return must toggle once")
-        self.assertEqual([], wine.settings_writes(process.log_path))
+        self.assertEqual(1 + CYCLES, blankings(process.log_path, window["hwnd"]), "every Return must toggle once")
+        self.assertEqual([], settings_writes(process.log_path))
 
     def samples(self, pid, count):  # of its counts, one every 5 s
         samples = []
@@ -52,4 +53,4 @@ class LongRun(wine.DimluxTestCase):
 
 
 if __name__ == "__main__":
-    wine.main()
+    main()

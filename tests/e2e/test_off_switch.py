@@ -4,8 +4,10 @@ the running copy's folder cannot take the wake-up file."""
 import time
 from collections import Counter
 
-import wine
-from wine import CMD_SETTINGS, IDNO, IDOK, IDYES, SCREEN, is_normal, is_turned_off, wait_until
+from .harness import dimlux
+from .harness.case import DimluxTestCase, main
+from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, FACES, IDNO, IDOK, IDYES, is_normal, is_turned_off
+from .harness.wine import SCREEN, Screenshot, poll
 
 DESIGNED_RECT = [709, 406, 95, 46]
 MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)
@@ -16,21 +18,21 @@ UNKNOWN_TEXT = (
 )
 
 
-class OffSwitch(wine.DimluxTestCase):
+class OffSwitch(DimluxTestCase):
     def test_off_as_the_first_start_and_to_a_running_copy_in_each_state(self):
         first = self.prefix.start_dimlux("+timestamp,+win", args=["/off"])
         blanked = self.wait_for_window(is_turned_off, 20)
         self.assertEqual([], self.prefix.boxes(), "no box before a dark screen")
-        self.assertEqual(wine.stored_texts(DESIGNED_RECT), self.prefix.texts())
+        self.assertEqual(dimlux.stored_texts(DESIGNED_RECT), self.prefix.texts())
         self.assert_face_fills_the_screen()
         self.turn_on_by_click()
 
         window = self.prefix.main_window()
         self.assertEqual(DESIGNED_RECT, window["rect"])
         self.drive("click", window["hwnd"], CMD_SETTINGS)
-        question = wait_until(lambda: self.prefix.box_to_answer("Dimlux Startup", IDNO), 20)
+        question = poll(lambda: self.prefix.box_to_answer("Dimlux Startup", IDNO), 20)
         self.assertEqual(0, self.off_from_another_start(window))
-        time.sleep(wine.TICK_WAIT)
+        time.sleep(dimlux.TICK_WAIT)
         self.assertTrue(is_normal(self.prefix.main_window(0)), "blanked under its own question")
         self.assertEqual([question["hwnd"]], [box["hwnd"] for box in self.prefix.boxes()])
         self.prefix.answer("Dimlux Startup", IDNO)
@@ -40,12 +42,12 @@ class OffSwitch(wine.DimluxTestCase):
         self.assertEqual(0, self.off_from_another_start(window, "-OFF"))
         self.wait_for_window(is_turned_off)
         self.assertEqual(0, self.off_from_another_start(window, " --off "))
-        time.sleep(wine.TICK_WAIT)
+        time.sleep(dimlux.TICK_WAIT)
         self.assertTrue(is_turned_off(self.prefix.main_window(0)), "a blanked copy turned on again")
         self.turn_on_by_click()
         self.close(first)
-        self.assertEqual(3, wine.blankings(first.log_path, blanked["hwnd"]), "one blanking a wish, none when blanked")
-        requests, _ = wine.display_off_requests(first.log_path, blanked["hwnd"])
+        self.assertEqual(3, dimlux.blankings(first.log_path, blanked["hwnd"]), "one blanking a wish, none when blanked")
+        requests, _ = dimlux.display_off_requests(first.log_path, blanked["hwnd"])
         self.assertGreater(len(requests), 10, "no display-off requests after /off")
         self.assertFalse(self.prefix.program_file("getup.txt").exists())
 
@@ -68,9 +70,9 @@ class OffSwitch(wine.DimluxTestCase):
         self.wait_for_window(is_normal)
 
     def assert_face_fills_the_screen(self):
-        shot = wine.Screenshot(self.display)
+        shot = Screenshot(self.display)
         colours = Counter(shot.colours([100, 100, SCREEN[0] - 200, SCREEN[1] - 200]).values())
-        self.assertEqual(wine.FACES[wine.CMD_TURN_OFF], colours.most_common(1)[0][0])
+        self.assertEqual(FACES[CMD_TURN_OFF], colours.most_common(1)[0][0])
 
     def test_an_unknown_switch_is_refused_and_a_wake_up_crosses_by_message(self):
         files = sorted(self.prefix.program_file("").iterdir())
@@ -86,9 +88,9 @@ class OffSwitch(wine.DimluxTestCase):
         self.drive("move", 300, 200)
         self.wait_for_place(300, 200)
         self.assertEqual(0, self.wait_for_exit(self.start_second_copy(IDYES)))
-        self.wait_for_place(0, 0, wine.TICK_WAIT + 1)
+        self.wait_for_place(0, 0, dimlux.TICK_WAIT + 1)
         self.assertEqual([], self.prefix.boxes())
 
 
 if __name__ == "__main__":
-    wine.main()
+    main()

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -20,7 +21,7 @@ constexpr int kSettleMs = 10;
 constexpr int kSettleReads = 50;
 
 // JSON text: anything outside printable ASCII, and quotes and backslashes, as \u escapes.
-std::string Quote(const std::wstring& text) {
+std::string Quote(std::wstring_view text) {
   std::string out = "\"";
   for (wchar_t c : text) {
     char escaped[8];
@@ -30,19 +31,39 @@ std::string Quote(const std::wstring& text) {
   return out + "\"";
 }
 
+// A JSON object, or a list (whose items have no key), under construction; End() gives its text.
+class Json {
+ public:
+  explicit Json(bool list = false) : text_(list ? "[" : "{"), list_(list) {}
+  Json& Put(std::wstring_view key, const std::string& json) {
+    if (text_.size() > 1) text_ += ",";
+    if (!list_) text_ += Quote(key) + ":";
+    text_ += json;
+    return *this;
+  }
+  Json& Item(const std::string& json) { return Put({}, json); }
+  Json& Num(std::wstring_view key, long long value) { return Put(key, std::to_string(value)); }
+  Json& Bool(std::wstring_view key, bool value) { return Put(key, value ? "true" : "false"); }
+  Json& Text(std::wstring_view key, std::wstring_view value) { return Put(key, Quote(value)); }
+  // [x, y, width, height]
+  Json& Rect(std::wstring_view key, const RECT& r) {
+    Json xywh(true);
+    for (LONG value : {r.left, r.top, r.right - r.left, r.bottom - r.top}) xywh.Item(std::to_string(value));
+    return Put(key, xywh.End());
+  }
+  std::string End() const { return text_ + (list_ ? "]" : "}"); }
+
+ private:
+  std::string text_;
+  bool list_;
+};
+
+std::string Ok(bool ok) { return Json().Bool(L"ok", ok).End(); }
+
 bool WriteOut(const wchar_t* path, const std::string& json) {
   FILE* out = _wfopen(path, L"wb");
   return out && std::fwrite(json.data(), 1, json.size(), out) == json.size() && std::fclose(out) == 0;
 }
-
-std::string Bool(bool value) { return value ? "true" : "false"; }
-std::string Num(long long value) { return std::to_string(value); }
-std::string Rect(const RECT& r) {
-  return "[" + Num(r.left) + "," + Num(r.top) + "," + Num(r.right - r.left) + "," + Num(r.bottom - r.top) + "]";
-}
-
-// Adds an item to a JSON list or object under construction ("[" or "{" so far).
-void Add(std::string& list, const std::string& item) { list += (list.size() > 1 ? "," : "") + item; }
 
 // A window's text or class name, by the call given.
 std::wstring TextOf(HWND hwnd, int(WINAPI* get)(HWND, LPWSTR, int) = GetWindowTextW) {
@@ -76,75 +97,75 @@ HWND VisibleMainWindow() {
   return nullptr;
 }
 
+// Describes a window: its handle, pid, title and whether it is visible, for the describer to add to.
+Json Described(HWND hwnd) {
+  Json described;
+  described.Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd)).Num(L"pid", ProcessId(hwnd));
+  return described.Text(L"title", TextOf(hwnd)).Bool(L"visible", IsWindowVisible(hwnd));
+}
+
 std::string ButtonsJson(HWND parent) {
-  std::string out = "[";
+  Json buttons(true);
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (TextOf(child, GetClassNameW) != L"Button") continue;
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    Add(out, "{\"id\":" + Num(GetDlgCtrlID(child)) + ",\"text\":" + Quote(TextOf(child)) + ",\"rect\":" + Rect(r) +
-                 ",\"visible\":" + Bool(IsWindowVisible(child)) + "}");
+    Json button;
+    button.Num(L"id", GetDlgCtrlID(child)).Text(L"text", TextOf(child)).Rect(L"rect", r);
+    buttons.Item(button.Bool(L"visible", IsWindowVisible(child)).End());
   }
-  return out + "]";
+  return buttons.End();
 }
 
 std::string WindowJson(HWND hwnd) {
   RECT outer, client;
   GetWindowRect(hwnd, &outer);
   GetClientRect(hwnd, &client);
-  POINT origin = {0, 0};
-  ClientToScreen(hwnd, &origin);
-  LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
+  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);  // on the screen
+  const LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
-  int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
-  return "{\"hwnd\":" + Num((long long)(INT_PTR)hwnd) + ",\"pid\":" + Num(ProcessId(hwnd)) +
-         ",\"title\":" + Quote(TextOf(hwnd)) + ",\"rect\":" + Rect(outer) + ",\"client\":[" + Num(origin.x) + "," +
-         Num(origin.y) + "," + Num(client.right) + "," + Num(client.bottom) +
-         "],\"visible\":" + Bool(IsWindowVisible(hwnd)) + ",\"topmost\":" + Bool(exStyle & WS_EX_TOPMOST) +
-         ",\"toolwindow\":" + Bool(exStyle & WS_EX_TOOLWINDOW) + ",\"appwindow\":" + Bool(exStyle & WS_EX_APPWINDOW) +
-         ",\"focus\":" + Num(focusId) + ",\"buttons\":" + ButtonsJson(hwnd) + "}";
+  const int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
+  Json window = Described(hwnd);
+  window.Rect(L"rect", outer).Rect(L"client", client).Bool(L"topmost", exStyle & WS_EX_TOPMOST);
+  window.Bool(L"toolwindow", exStyle & WS_EX_TOOLWINDOW).Bool(L"appwindow", exStyle & WS_EX_APPWINDOW);
+  return window.Num(L"focus", focusId).Put(L"buttons", ButtonsJson(hwnd)).End();
 }
 
 std::string BoxJson(HWND box) {
-  std::string buttons = "[";
+  Json buttons(true);
   // Until Wine has set a box up it holds every button; only the ones it shows are visible.
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    if (IsWindowVisible(GetDlgItem(box, id))) Add(buttons, Num(id));  // false for a missing one too
+    if (IsWindowVisible(GetDlgItem(box, id))) buttons.Item(std::to_string(id));  // false for a missing one too
   }
   // The text as Windows keeps it: asking the box (WM_GETTEXT) would wait for as long as its thread does not answer.
-  const std::wstring text = TextOf(GetDlgItem(box, kBoxTextId));
-  return "{\"hwnd\":" + Num((long long)(INT_PTR)box) + ",\"pid\":" + Num(ProcessId(box)) +
-         ",\"title\":" + Quote(TextOf(box)) + ",\"text\":" + Quote(text) + ",\"buttons\":" + buttons +
-         "],\"visible\":" + Bool(IsWindowVisible(box)) + "}";
+  return Described(box).Text(L"text", TextOf(GetDlgItem(box, kBoxTextId))).Put(L"buttons", buttons.End()).End();
 }
 
 std::string TipJson(HWND tip) {
   RECT r;
   GetWindowRect(tip, &r);
-  return "{\"text\":" + Quote(TextOf(tip)) + ",\"rect\":" + Rect(r) + ",\"visible\":" + Bool(IsWindowVisible(tip)) +
-         "}";
+  return Described(tip).Text(L"text", TextOf(tip)).Rect(L"rect", r).End();
 }
 
-std::string TitleJson(HWND hwnd) {
-  return "{\"title\":" + Quote(TextOf(hwnd)) + ",\"visible\":" + Bool(IsWindowVisible(hwnd)) + "}";
-}
+std::string TitleJson(HWND hwnd) { return Described(hwnd).End(); }
 
-std::string ListJson(const wchar_t* className, std::string (*describe)(HWND)) {
-  std::string out = "[";
-  for (HWND hwnd : TopLevelWindows(className)) Add(out, describe(hwnd));
-  return out + "]";
+// {"ok":true,"<name>":[each top-level window of the class (all for nullptr), described]}
+std::string ListJson(const wchar_t* name, const wchar_t* className, std::string (*describe)(HWND)) {
+  Json list(true);
+  for (HWND hwnd : TopLevelWindows(className)) list.Item(describe(hwnd));
+  return Json().Bool(L"ok", true).Put(name, list.End()).End();
 }
 
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
 // is between two steps would mix the states before and after. Two reads in a row that agree are settled.
 std::string SettledMainWindowsJson() {
-  std::string last = ListJson(kMainClass, WindowJson);
+  std::string last = ListJson(L"windows", kMainClass, WindowJson);
   for (int read = 0; read < kSettleReads; ++read) {
     Sleep(kSettleMs);
-    std::string next = ListJson(kMainClass, WindowJson);
+    std::string next = ListJson(L"windows", kMainClass, WindowJson);
     if (next == last) break;
     last = next;
   }
@@ -164,12 +185,12 @@ std::string CmdMove(wchar_t** argv) {
   HWND hwnd = VisibleMainWindow();
   const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE;
   const bool moved = hwnd && SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, flags);
-  return moved && *argv[5] ? Run(argv + 3) : "{\"ok\":" + Bool(moved) + "}";
+  return moved && *argv[5] ? Run(argv + 3) : Ok(moved);
 }
 
 std::string CmdClose() {
   HWND hwnd = VisibleMainWindow();
-  return "{\"ok\":" + Bool(hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0)) + "}";
+  return Ok(hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0));
 }
 
 // As Windows ends a session: it asks, passes the answer on, and ends a process that agreed.
@@ -182,7 +203,7 @@ std::string CmdEndSession(wchar_t** argv) {
   HANDLE process = agreed ? OpenProcess(PROCESS_TERMINATE, FALSE, ProcessId(hwnd)) : nullptr;
   const bool ended = process && TerminateProcess(process, 0);
   if (process) CloseHandle(process);
-  return "{\"ok\":" + Bool(ended) + ",\"agreed\":" + Bool(agreed) + "}";  // ok: it agreed and was ended
+  return Json().Bool(L"ok", ended).Bool(L"agreed", agreed).End();  // ok: it agreed and was ended
 }
 
 // The height in pixels from the highest to the lowest ink of TEXT in the font FACE at character height PX,
@@ -202,7 +223,7 @@ std::string CmdInkHeight(wchar_t** argv) {
   }
   DeleteObject(SelectObject(dc, oldFont));
   DeleteDC(dc);
-  return "{\"ok\":" + Bool(top > bottom) + ",\"height\":" + Num(top - bottom) + "}";
+  return Json().Bool(L"ok", top > bottom).Num(L"height", top - bottom).End();
 }
 
 std::vector<BYTE> FromHex(const wchar_t* hex) {
@@ -223,8 +244,7 @@ LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::vector<BYTE> da
 std::string CmdRegSet(wchar_t** argv) {
   HKEY key = nullptr;
   LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  if (result != ERROR_SUCCESS) return "{\"ok\":false,\"error\":" + Num(result) + "}";
-  for (int i = 4; *argv[i] && result == ERROR_SUCCESS; i += 3) {
+  for (int i = 4; result == ERROR_SUCCESS && *argv[i]; i += 3) {
     if (std::wcscmp(argv[i + 1], L"-") == 0) {
       result = RegDeleteValueW(key, argv[i]);
       if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
@@ -232,27 +252,25 @@ std::string CmdRegSet(wchar_t** argv) {
       result = SetRawValue(key, argv[i], static_cast<DWORD>(_wtoi(argv[i + 1])), FromHex(argv[i + 2]));
     }
   }
-  RegCloseKey(key);
-  return "{\"ok\":" + Bool(result == ERROR_SUCCESS) + ",\"error\":" + Num(result) + "}";
+  if (key) RegCloseKey(key);
+  return Json().Bool(L"ok", result == ERROR_SUCCESS).Num(L"error", result).End();
 }
 
 std::string CmdRegDump(wchar_t** argv) {
   HKEY key = nullptr;
   LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
-  if (opened != ERROR_SUCCESS) return "{\"ok\":false,\"values\":{}}";
-  std::string values = "{";
-  LONG result = ERROR_SUCCESS;
+  Json values;
+  LONG result = opened;
   for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
     wchar_t name[256];
     std::vector<BYTE> data(1 << 16);
     DWORD nameLength = 256, type = 0, size = static_cast<DWORD>(data.size());
     result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
     data.resize(size);
-    if (result == ERROR_SUCCESS)
-      Add(values, Quote(name) + ":{\"type\":" + Num(type) + ",\"hex\":\"" + Hex(data) + "\"}");
+    if (result == ERROR_SUCCESS) values.Put(name, Json().Num(L"type", type).Put(L"hex", "\"" + Hex(data) + "\"").End());
   }
-  RegCloseKey(key);
-  return "{\"ok\":" + Bool(result == ERROR_NO_MORE_ITEMS) + ",\"values\":" + values + "}}";
+  if (key) RegCloseKey(key);
+  return Json().Bool(L"ok", result == ERROR_NO_MORE_ITEMS).Put(L"values", values.End()).End();
 }
 
 template <typename Function>
@@ -291,14 +309,14 @@ long long WindowCount(DWORD pid) {
 std::string CmdCounts(wchar_t** argv) {
   const DWORD pid = static_cast<DWORD>(_wtoi(argv[3]));
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-  if (!process) return "{\"ok\":false,\"error\":" + Num(GetLastError()) + "}";
+  if (!process) return Json().Bool(L"ok", false).Num(L"error", GetLastError()).End();
   PROCESS_MEMORY_COUNTERS memory = {};
   K32GetProcessMemoryInfo(process, &memory, sizeof memory);
-  const std::string counts = "{\"ok\":true,\"gdi\":" + Num(GdiObjectCount(process)) +
-                             ",\"windows\":" + Num(WindowCount(pid)) +
-                             ",\"resident_kb\":" + Num(memory.WorkingSetSize / 1024) + "}";
+  Json counts;
+  counts.Bool(L"ok", true).Num(L"gdi", GdiObjectCount(process)).Num(L"windows", WindowCount(pid));
+  counts.Num(L"resident_kb", memory.WorkingSetSize / 1024);
   CloseHandle(process);
-  return counts;
+  return counts.End();
 }
 
 // A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
@@ -312,40 +330,40 @@ std::string CmdHold(wchar_t** argv) {
   for (int i = 0; i < presses; ++i) sent += SendInput(1, &input, sizeof input);
   input.ki.dwFlags = KEYEVENTF_KEYUP;
   sent += SendInput(1, &input, sizeof input);
-  return "{\"ok\":" + Bool(sent == presses + 1) + "}";
+  return Ok(sent == presses + 1);
 }
 
 // Posted: a sent BM_CLICK is only acted on after a delay under Wine.
 std::string CmdClick(wchar_t** argv) {
   HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
   HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(argv[4])) : nullptr;
-  return "{\"ok\":" + Bool(control && PostMessageW(control, BM_CLICK, 0, 0)) + "}";
+  return Ok(control && PostMessageW(control, BM_CLICK, 0, 0));
 }
 
 std::string CmdShortPath(wchar_t** argv) {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetShortPathNameW(argv[3], path, MAX_PATH);
-  return "{\"ok\":" + Bool(length > 0 && length < MAX_PATH) + ",\"path\":" + Quote(path) + "}";
+  return Json().Bool(L"ok", length > 0 && length < MAX_PATH).Text(L"path", path).End();
 }
 
+// The commands and their arguments (and lock, below). Each answers with a JSON object; "ok" says it did its work.
 std::string Run(wchar_t** argv) {
   const std::wstring command = argv[2];
-  if (command == L"window") return "{\"ok\":true,\"windows\":" + SettledMainWindowsJson() + "}";
-  if (command == L"boxes") return "{\"ok\":true,\"boxes\":" + ListJson(kBoxClass, BoxJson) + "}";
-  if (command == L"tips") return "{\"ok\":true,\"tips\":" + ListJson(kTipClass, TipJson) + "}";
-  if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window's outer rectangle
+  if (command == L"window") return SettledMainWindowsJson();  // the main windows: place, styles, focus, buttons
+  if (command == L"boxes") return ListJson(L"boxes", kBoxClass, BoxJson);    // the message boxes, texts, buttons
+  if (command == L"tips") return ListJson(L"tips", kTipClass, TipJson);      // Dimlux's tips: texts and places
+  if (command == L"titles") return ListJson(L"titles", nullptr, TitleJson);  // every top-level window
+  if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window moved, then COMMAND
   if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
-  if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the messages, then the end
+  if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the session's end messages, the end
   if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
   if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: type and bytes of each value of an HKCU key
   if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
-  if (command == L"click") return CmdClick(argv);
-  if (command == L"hold")
-    return CmdHold(argv);  // VK PRESSES            // HWND ID: BM_CLICK to a control of that window
-  if (command == L"inkheight") return CmdInkHeight(argv);  // FACE PX TEXT
-  if (command == L"titles") return "{\"ok\":true,\"titles\":" + ListJson(nullptr, TitleJson) + "}";
-  if (command == L"shortpath") return CmdShortPath(argv);  // PATH: its 8.3 form
-  return "{\"ok\":false,\"error\":\"unknown command\"}";
+  if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
+  if (command == L"hold") return CmdHold(argv);              // VK PRESSES: a key held down, then let go
+  if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT: the height of TEXT's ink in that font
+  if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
+  return Json().Bool(L"ok", false).Text(L"error", L"unknown command").End();
 }
 
 // lock PATH SECONDS: holds the file open without sharing, as a sync client or a scanner does for a moment;
@@ -353,7 +371,7 @@ std::string Run(wchar_t** argv) {
 int Lock(wchar_t** argv) {
   HANDLE file = CreateFileW(argv[3], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const bool held = file != INVALID_HANDLE_VALUE;
-  if (!WriteOut(argv[1], "{\"ok\":" + Bool(held) + "}\n") || !held) return 2;
+  if (!WriteOut(argv[1], Ok(held) + "\n") || !held) return 2;
   Sleep(static_cast<DWORD>(_wtoi(argv[4])) * 1000);
   CloseHandle(file);
   return 0;

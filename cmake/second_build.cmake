@@ -1,0 +1,31 @@
+# cmake -DSOURCE=<root> -DFIRST=<build folder> -DCOPY=<folder> -DDIMLUX_...=... -P second_build.cmake: builds
+# the win32 package again from a copy of the sources in another folder, with the same DIMLUX_* settings, and
+# compares its exe and zip with the first build's, byte for byte. The copy gets the last commit's time through
+# SOURCE_DATE_EPOCH, which the first build read from git.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C ${SOURCE} log -1 --format=%ct OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+endif()
+set(settings)
+foreach(name DIMLUX_README_URL DIMLUX_SUPPORT_EMAIL DIMLUX_COMPANY_NAME)
+  list(APPEND settings "-D${name}=${${name}}")
+endforeach()
+file(REMOVE_RECURSE ${COPY})
+file(COPY ${SOURCE}/ DESTINATION ${COPY} PATTERN build EXCLUDE PATTERN .git EXCLUDE)
+execute_process(COMMAND ${CMAKE_COMMAND} --preset win32 ${settings} WORKING_DIRECTORY ${COPY} RESULT_VARIABLE status)
+if(status EQUAL 0)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build --preset win32 --target package
+    WORKING_DIRECTORY ${COPY} RESULT_VARIABLE status)
+endif()
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the second build failed")
+endif()
+file(GLOB zip RELATIVE ${FIRST} ${FIRST}/Dimlux-*.zip)
+foreach(file Dimlux.exe ${zip})
+  file(SHA256 ${FIRST}/${file} first)
+  file(SHA256 ${COPY}/build/win32/${file} second)
+  message("${file}: ${first} first, ${second} second")
+  if(NOT first STREQUAL second)
+    message(FATAL_ERROR "${file} differs between the two builds")
+  endif()
+endforeach()

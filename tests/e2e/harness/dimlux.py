@@ -1,0 +1,221 @@
+"""Dimlux in a Wine prefix, seen through our driver (driver/driver.cpp), and Dimlux's own texts, ids and values.
+
+    prefix = DimluxPrefix(display, folder, template, exe, driver_exe)   a Prefix with exe as Dimlux.exe in PROGRAM_DIR
+    prefix.start_dimlux(debug, exe)      Dimlux started, its Wine output in dimluxN.log (process.log_path)
+    prefix.driver(command, *args)        a driver command's answer (a dict); main_window, boxes, answer, texts,
+                                         set_values, lock, ... are the commands the tests use
+"""
+import json
+import re
+import shutil
+import subprocess
+from pathlib import Path, PureWindowsPath
+
+from .wine import WINE, Prefix, poll
+
+WAIT = 20  # s for a window or a box to come
+DRIVER_TIMEOUT = 30  # s; a driver command takes well under a second
+
+IDOK = 1
+IDYES = 6
+IDNO = 7
+CMD_TURN_OFF = 101
+CMD_SETTINGS = 102
+CMD_OPT = 103
+REG_SZ = 1
+REG_DWORD = 4
+
+SETTINGS_KEY = "Software\\Dimlux"
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+VALUE_NAMES = ("Top", "Left", "Bottom", "Right", "Startup")
+TWIPS = 15  # per pixel at the 96 dpi of a fresh prefix
+TICK_WAIT = 1.5  # s: long enough for one tick of the position keeper
+EXIT_FATAL = 3
+FIRST_RUN_TEXT = "You have launched this application for the first time!\r\nWould you like to read the Readme file?"
+SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
+ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
+DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
+PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
+WAKE_UP_CONTENT = b"Get up :)\r\n"
+FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
+
+
+def twips(pixels):  # as Dimlux stores them at 96 dpi
+    return str(pixels * TWIPS)
+
+
+def stored_texts(rect):  # the settings Dimlux stores for a window's rect at 96 dpi, "Startup" "0"
+    left, top, width, height = rect
+    return {"Top": twips(top), "Left": twips(left), "Bottom": twips(height), "Right": twips(width), "Startup": "0"}
+
+
+def sz(text, nul=True):  # a REG_SZ value as Windows stores it: UTF-16, with or without a NUL
+    return REG_SZ, (text + ("\0" if nul else "")).encode("utf-16-le")
+
+
+def settings_writes(log_path):
+    """The settings values a WINEDEBUG=+reg trace shows written, in order."""
+    names = "|".join(VALUE_NAMES)
+    return re.findall(rf'NtSetValueKey \(\w+,L"({names})"', Path(log_path).read_text(errors="replace"))
+
+
+def blankings(log_path, hwnd):
+    """How often a +win trace shows the window placed for blanking: above all others (HWND_TOPMOST, in 32 or 64 bits)
+    at -2, -5."""
+    placement = rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xffffffff(ffffffff)?, -2,-5 "
+    return len(re.findall(placement, Path(log_path).read_text(errors="replace")))
+
+
+def display_off_requests(log_path, hwnd):
+    """In a +timestamp,+win trace, the display-off requests' times from the first blanking to the next, and the
+    restore's in between (or None)."""
+    requests = []
+    restored = None
+    trace = Path(log_path).read_text(errors="replace")
+    for stamp, text in re.findall(r"^(\d+\.\d+):\w+:trace:win:(.*)$", trace, re.M):
+        if text == f"handle_sys_command hwnd {hwnd:#x} WM_SYSCOMMAND f170 2":
+            requests.append(float(stamp))
+        elif requests and restored is None and text.startswith(f"NtUserSetWindowPos hwnd {hwnd:#x}, after (nil)"):
+            restored = float(stamp)
+        elif restored and re.match(rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xf+, -2,-5 ", text):
+            break
+    return requests, restored
+
+
+def button(window, control_id):
+    return next(b for b in window["buttons"] if b["id"] == control_id)
+
+
+def is_turned_off(window):
+    return button(window, CMD_TURN_OFF)["text"] == "Turn On"
+
+
+def is_normal(window):
+    return button(window, CMD_TURN_OFF)["text"] == "Turn Off"
+
+
+def face(window, control_id):  # a button's rect on the screen, cut to the client area as the screen shows it
+    x, y, width, height = button(window, control_id)["rect"]
+    client_x, client_y, client_width, client_height = window["client"]
+    return [client_x + x, client_y + y, min(width, client_width - x), min(height, client_height - y)]
+
+
+def middle(window, control_id):  # of a button, on the screen
+    x, y, width, height = face(window, control_id)
+    return x + width // 2, y + height // 2
+
+
+class DimluxPrefix(Prefix):
+    """A Wine prefix (a copy of the template) with exe installed as Dimlux.exe in PROGRAM_DIR and our driver."""
+
+    def __init__(self, display, folder, template, exe, driver_exe):
+        super().__init__(display, folder, template)
+        self.exe = exe
+        self.driver_exe = shutil.copy(driver_exe, self.path / "dimlux_driver.exe")
+        self.driver_runs = 0
+        self.install(PROGRAM_DIR)
+
+    def install(self, program_dir):  # puts Dimlux.exe in that folder under drive C:, to run from there
+        self.program_dir = program_dir
+        self.copy_dimlux(program_dir)
+
+    def copy_dimlux(self, folder):  # another Dimlux.exe, in that folder under drive C:; returns its Windows path
+        target = self.path / "drive_c" / folder / "Dimlux.exe"
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(self.exe, target)
+        return self.windows_path(target)
+
+    def program_file(self, name):  # in Dimlux's folder
+        return self.path / "drive_c" / self.program_dir / name
+
+    def program_win_path(self, name):  # of a file in Dimlux's folder
+        return self.windows_path(self.program_file(name))
+
+    def launch(self, program, debug="-all", args=()):
+        """Starts a Windows program (Dimlux.exe by default) from Dimlux's folder, its output in <name>N.log."""
+        log = f"{PureWindowsPath(program).stem.lower()}{len(self.processes) + 1}.log"
+        return self.start([WINE, program, *args], debug, log, cwd=self.program_file("Dimlux.exe").parent)
+
+    def start_dimlux(self, debug="-all", exe=None, args=()):  # Dimlux.exe, or the one at that Windows path
+        return self.launch(exe or self.program_win_path("Dimlux.exe"), debug, args)
+
+    def driver_command(self, out, *args):
+        return [WINE, self.driver_exe, self.windows_path(out), *args]
+
+    def driver(self, *args):
+        """Runs a driver command and returns its answer. A run that dies (as one can while starting under load) or
+        hangs is tried again, a hung one ended first, and each retry is logged."""
+        for attempt in range(3):
+            self.driver_runs += 1
+            out = self.folder / f"driver{self.driver_runs}.json"
+            try:
+                result = self.run(self.driver_command(out, *args), DRIVER_TIMEOUT, "driver.log")
+            except subprocess.TimeoutExpired:
+                print(f"driver {args[0]} hung for {DRIVER_TIMEOUT} s; ended it (try {attempt + 1})", flush=True)
+                continue
+            if result.returncode == 0 and out.exists():
+                answer = json.loads(out.read_text(encoding="utf-8"))
+                out.unlink()
+                return answer
+            print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
+        raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
+
+    def lock(self, name, seconds):
+        """Holds a file in Dimlux's folder open without sharing for that long, from a driver in the background;
+        returns once it is held, with the driver's process."""
+        out = self.folder / "lock.json"
+        out.unlink(missing_ok=True)
+        process = self.start(self.driver_command(out, "lock", self.program_win_path(name), seconds), log="driver.log")
+        if not poll(lambda: out.exists() and '"ok":true' in out.read_text(), 30):
+            raise RuntimeError(f"the driver could not hold {name} open")
+        return process
+
+    def main_window(self, timeout=WAIT, until=lambda window: True):
+        """The visible main window as the driver describes it once it has the "+"/"-" caption (start-up shows
+        the window before it lays out the buttons) and until(window) holds, within timeout seconds; or None."""
+
+        def laid_out():
+            window = next((w for w in self.driver("window")["windows"] if w["visible"]), None)
+            return window if window and button(window, CMD_SETTINGS)["text"] and until(window) else None
+
+        return poll(laid_out, timeout)
+
+    def titles(self):  # of the visible top-level windows
+        return [window["title"] for window in self.driver("titles")["titles"] if window["visible"]]
+
+    def boxes(self):  # the visible message boxes
+        return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
+
+    def box_to_answer(self, title, button_id):  # a visible box with that title and button, or None
+        return next((box for box in self.boxes() if box["title"] == title and button_id in box["buttons"]), None)
+
+    def answer(self, title, button_id):  # the box clicked; fails with what is shown if none came
+        box = poll(lambda: self.box_to_answer(title, button_id), WAIT)
+        if box is None or not self.driver("click", box["hwnd"], button_id)["ok"]:
+            raise AssertionError(
+                f"no {title} box to answer {button_id}: {self.boxes()}; "
+                f"Dimlux's exit codes: {[p.poll() for p in self.processes]}"
+            )
+        return box
+
+    def set_values(self, values, subkey=SETTINGS_KEY):
+        """Stores exactly these values ({name: (type, bytes)}; None deletes one) in an HKCU key."""
+        args = []
+        for name, value in values.items():
+            args += [name, "-", "-"] if value is None else [name, value[0], value[1].hex() or "-"]
+        result = self.driver("regset", subkey, *args)
+        if not result["ok"]:
+            raise RuntimeError(f"regset failed: {result}")
+
+    def set_dpi(self, dpi):  # the logical dpi Wine hands every program started afterwards
+        self.set_values({"LogPixels": (REG_DWORD, dpi.to_bytes(4, "little"))}, "Control Panel\\Desktop")
+
+    def set_decimal_separator(self, text):  # the user's, for programs started afterwards
+        self.set_values({"sDecimal": sz(text)}, "Control Panel\\International")
+
+    def texts(self, subkey=SETTINGS_KEY):
+        """{name: text} of an HKCU key's values, without a NUL stored after it; None for one not REG_SZ."""
+        return {
+            name: bytes.fromhex(v["hex"]).decode("utf-16-le").removesuffix("\0") if v["type"] == REG_SZ else None
+            for name, v in self.driver("regdump", subkey)["values"].items()
+        }
