@@ -5,10 +5,8 @@
     scripts/bench --smoke                                  one short run of everything, checking each figure
 
 Builds the win32 and win64 release presets and runs the 64-bit programs under Wine on a private Xvfb display, in
-a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tests' template prefix). The figures
-and their budgets are in figures.py; runs.py makes the runs, alternating Dimlux and its baseline, in as many
-rounds as fit in M minutes (or N). Not a test. Run from the repository as /usr/bin/python3 -m bench, as
-scripts/bench does: it needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
+a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tests' template prefix). Not a test.
+The figures and their budgets are in figures.py. Needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
 """
 import argparse
 import json

@@ -5,6 +5,8 @@
 //                                                      the outer rectangle L T W H (pixels), and the tick counts
 //                                                      (the clock of Wine's +timestamp) at the start and then;
 //                                                      EXE gets WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set
+//   bench_probe OUT start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and EXE's exit code if it
+//                                                      ends within WAIT_MS; EXE's WINEDEBUG as for launch
 //   bench_probe OUT click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
 //   bench_probe OUT restore L T W H                    Enter on Dimlux's focused button; ms until "Turn Off" at L T W H
 //   bench_probe OUT close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes
@@ -21,7 +23,7 @@ constexpr char kDimluxClass[] = "DimluxMain";
 constexpr char kNormalCaption[] = "Turn Off";
 constexpr int kTurnOffId = 101;
 constexpr DWORD kTimeoutMs = 20000;
-// Wine's debug channels for the program that launch starts (the probe's own are off), as in WINEDEBUG.
+// Wine's debug channels for the program that launch or start starts (the probe's own are off), as in WINEDEBUG.
 constexpr char kChildDebugVariable[] = "BENCH_CHILD_WINEDEBUG";
 
 using Answer = std::string;
@@ -139,6 +141,22 @@ Answer CmdLaunch(int argc, char** argv) {
   return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("start_tick", startTick) + Line("shown_tick", shownTick);
 }
 
+Answer CmdStart(int argc, char** argv) {
+  if (argc < 5) return Failure("usage");
+  PROCESS_INFORMATION process = {};
+  const DWORD startTick = GetTickCount();
+  if (!Start(argv[4], argv + 5, argv + argc, process))
+    return Failure(("CreateProcess: error " + std::to_string(GetLastError())).c_str());
+  Answer answer = Line("ok", 1) + Line("start_tick", startTick);
+  DWORD exitCode = 0;
+  if (WaitForSingleObject(process.hProcess, std::atoi(argv[3])) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.hProcess, &exitCode))
+    answer += Line("exit_code", exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return answer;
+}
+
 Answer CmdClick(int argc, char** argv) {
   if (argc < 5) return Failure("usage");
   HWND hwnd = VisibleAt(argv[3]);
@@ -183,6 +201,7 @@ Answer CmdRestore(int argc, char** argv) {
 Answer Run(int argc, char** argv) {
   const std::string command = argc > 2 ? argv[2] : "";
   if (command == "launch") return CmdLaunch(argc, argv);
+  if (command == "start") return CmdStart(argc, argv);
   if (command == "click") return CmdClick(argc, argv);
   if (command == "restore") return CmdRestore(argc, argv);
   if (command == "close" && argc > 3) return Line("ok", CloseAll(argv[3]) ? 1 : 0);

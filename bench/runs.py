@@ -5,12 +5,14 @@ import time
 from . import procs
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, DIMLUX
 from .session import Session
-from .traces import display_off_cadence, start_steps, tick_figures
+from .traces import display_off_cadence, display_off_times, start_steps, tick_figures
 
 TRACE_DEBUG = "+timestamp,+win"  # each display-off request, timed
 RELAY_DEBUG = "+timestamp,+loaddll,+relay"  # the calls of the program's own code, timed
 SETTLE_S = 1  # blanked figures are taken from this long after entering the state
 ROUNDS_AT_LEAST = 3  # a bootstrap over fewer pairs says nothing
+OFF_SWITCH = "/off"
+OFF_WAIT_MS = 20000  # for the process that hands /off to the running copy to end
 
 
 def say(text):
@@ -90,6 +92,34 @@ class Bench:
         rate, gap_ms = display_off_cadence(log, SETTLE_S)
         return {"requests_per_s": rate, "worst_gap_ms": gap_ms}
 
+    # Dimlux.exe /off, and the bare window's start under the same trace
+
+    def off_run(self, running_copy_log=None):
+        """ms from the start of Dimlux.exe /off (alone, or handing it to a copy traced into that log) to the first
+        display-off request after it; then restores and closes what blanked."""
+        log_name = self.log_name(DIMLUX, "off")
+        wait_ms, debug = (OFF_WAIT_MS, None) if running_copy_log else (0, TRACE_DEBUG)
+        args = ("start", wait_ms, self.session.win_exe(DIMLUX), OFF_SWITCH)
+        answer = self.session.probe(*args, child_debug=debug, log_name=log_name)
+        if running_copy_log and answer.get("exit_code") != "0":
+            raise RuntimeError(f"Dimlux.exe {OFF_SWITCH} beside a running copy: exit code {answer.get('exit_code')}")
+        log = running_copy_log or self.session.folder / log_name
+        started = int(answer["start_tick"]) / 1000  # GetTickCount, the clock of Wine's +timestamp
+        requests = procs.poll(lambda: [stamp for stamp in display_off_times(log) if stamp >= started], 20)
+        if not requests:
+            raise RuntimeError(f"no display-off request in {log.name}")
+        self.restore_ms()
+        self.session.close(DIMLUX)
+        return (requests[0] - started) * 1000
+
+    def off_runs(self):
+        fresh_ms = self.off_run()
+        _, log = self.start(DIMLUX, TRACE_DEBUG, "running")
+        return {"off_fresh_ms": fresh_ms, "off_running_ms": self.off_run(log)}
+
+    def traced_start(self):
+        return {"shown_traced_ms": float(self.startup_run(BASELINE_WINDOW, TRACE_DEBUG)[0]["ms"])}
+
     # Rounds
 
     def round(self):
@@ -107,6 +137,8 @@ class Bench:
             self.record(program, self.cadence_run(program))
         for program in order(*blank):
             self.record(program, self.measured_run(program, True)[0])
+        for program, run in order((DIMLUX, self.off_runs), (BASELINE_WINDOW, self.traced_start)):
+            self.record(program, run())
 
     def run(self, runs, minutes):
         """Rounds of runs: `runs` of them, or as many as fit in `minutes`."""
