@@ -99,4 +99,5 @@ def main():
         print("bench smoke run: every figure produced")
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -129,5 +129,5 @@ def produced(values):
 
 def missing(results):
     """The series of values a run should have produced and did not, or not as finite numbers."""
-    expected = [series for figure in FIGURES for series in figure.series()]
+    expected = dict.fromkeys(series for figure in FIGURES for series in figure.series())
     return [f"{key} ({side})" for key, side in expected if not produced(results.get((key, side)))]
