@@ -97,27 +97,21 @@ def size_row(size, dlls):
     dimlux = f"{size} B ({size / 1024:.1f} KiB); {', '.join(dlls)}"
     peers = f"two well-known peers' executables as stated by their makers: {PEER_SIZES}"
     budget = f"<= {BUDGET_EXE_KIB} KiB, system DLLs only"
-    return (
-        "Dimlux.exe (32-bit, the product): size; imports",
-        dimlux,
-        peers,
-        "-",
-        budget,
-        "met" if met else "**not met**",
-    )
+    title = "Dimlux.exe (32-bit, the product): size; imports"
+    return title, dimlux, peers, "-", budget, "met" if met else "**not met**"
 
 
 def table(results, size, dlls, runs, seconds, notes):
     span = f"{seconds:g} s"
     rows = [size_row(size, dlls)] + [row(figure, results, span) for figure in FIGURES]
-    rough = f" With {runs} runs the intervals are rough: a bootstrap over fewer than about {ROUNDS_FOR_INTERVALS} "
+    rough = f" With {runs} runs the intervals are rough: a bootstrap over fewer than about {ROUNDS_FOR_INTERVALS} pairs"
     about = (
         f"{runs} runs of each figure ({3 * runs} of start-up), {span} per idle and blanked run, of the 64-bit build, "
         "Dimlux and its baseline alternating: baseline_window (a topmost tool window with a button, ticking once a "
         "second; for /off its start to shown under the same trace), or baseline_blank (its bare 1 ms blanked tick). "
         "Intervals: percentile bootstrap over the pairs of runs; a verdict is met or not met only when the whole "
         "interval is on one side of the budget."
-        + (rough + "pairs understates the spread." if runs < ROUNDS_FOR_INTERVALS else "")
+        + (rough + " understates the spread." if runs < ROUNDS_FOR_INTERVALS else "")
     )
     markdown = tabulate(rows, HEADERS + ("Budget", "Verdict"), tablefmt="github", disable_numparse=True)
     return "\n".join([markdown, "", about, *notes]) + "\n"

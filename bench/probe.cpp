@@ -49,12 +49,6 @@ class Stopwatch {
   LARGE_INTEGER frequency_, start_;
 };
 
-std::string FormatMs(double ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", ms);
-  return text;
-}
-
 std::string WindowText(HWND hwnd) {
   char text[256] = {};
   GetWindowTextA(hwnd, text, sizeof text);
@@ -138,7 +132,7 @@ Answer CmdLaunch(int argc, char** argv) {
   const DWORD shownTick = GetTickCount();
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("start_tick", startTick) + Line("shown_tick", shownTick);
+  return Line("ok", 1) + Line("ms", std::to_string(ms)) + Line("start_tick", startTick) + Line("shown_tick", shownTick);
 }
 
 Answer CmdStart(int argc, char** argv) {
@@ -169,7 +163,7 @@ Answer CmdClick(int argc, char** argv) {
     if (watch.Expired(kTimeoutMs)) return Failure("caption did not change");
     Sleep(5);
   }
-  return Line("ok", 1) + Line("caption", WindowText(button)) + Line("ms", FormatMs(watch.Ms()));
+  return Line("ok", 1) + Line("caption", WindowText(button)) + Line("ms", std::to_string(watch.Ms()));
 }
 
 // The focused button of the window's thread, or cmdTurnOff if that thread has no focus right now.
@@ -195,7 +189,7 @@ Answer CmdRestore(int argc, char** argv) {
     if (watch.Expired(kTimeoutMs)) return Failure("not restored");
     Sleep(1);
   }
-  return Line("ok", 1) + Line("ms", FormatMs(watch.Ms()));
+  return Line("ok", 1) + Line("ms", std::to_string(watch.Ms()));
 }
 
 Answer Run(int argc, char** argv) {

@@ -28,8 +28,7 @@ def display_off_cadence(log_path, settle_s):
     times = [stamp for stamp in times if stamp >= times[0] + settle_s] if times else times
     if len(times) < 2:
         return 0.0, float("inf")
-    gaps = [b - a for a, b in zip(times, times[1:])]
-    return (len(times) - 1) / (times[-1] - times[0]), max(gaps) * 1000
+    return (len(times) - 1) / (times[-1] - times[0]), max(b - a for a, b in zip(times, times[1:])) * 1000
 
 
 def own_calls(program, log_path):
