@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "app/maker.h"
 #include "app/placement.h"
@@ -26,6 +27,7 @@ constexpr std::string_view kReadmeFileName = "readme.txt";
 constexpr std::string_view kWakeUpFileName = "getup.txt";
 constexpr std::string_view kWakeUpContent = "Get up :)\r\n";
 constexpr std::string_view kNoRunningCopy = "(the running copy's folder cannot be found; it may still be starting)";
+constexpr std::string_view kNoRunningWindow = "(the running copy's window cannot be found; it may still be starting)";
 
 // File-sync clients and scanners open new files for a moment: the wake-up file is tried this often, a
 // second apart, before its failure counts.
@@ -111,8 +113,13 @@ void Main::Tick(Timer timer) {
 // --- Start-up ---
 
 void Main::Form_Load() {
+  inHandlerWithBoxes_ = true;
   if (platform_.PrevInstance()) {
-    AnswerSecondCopy();
+    if (turnOffAtStart_) {
+      PassOnTurnOff();
+    } else {
+      AnswerSecondCopy();
+    }
     if (!ended_) EndProgram(0);
     return;
   }
@@ -130,21 +137,46 @@ void Main::Form_Load() {
   NormalLayout();
   StartupIndicator();
   platform_.EnableTimer(Timer::tmrSticky, true);
+  inHandlerWithBoxes_ = false;
+  turnOffWished_ = turnOffWished_ || turnOffAtStart_;
+  CarryOutTurnOffWish();
 }
 
 void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
 
 // A second copy only passes the wish on: the running copy, wherever it is kept, looks for the wake-up file in
-// its own folder. It may still be starting, or another program may hold the file for a moment.
+// its own folder. Where that folder cannot be written, a window message carries the wish instead.
 void Main::AnswerSecondCopy() {
   if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;
   Text path;
-  for (int attempt = 1; attempt <= kWakeUpTries; ++attempt) {
-    if (attempt > 1) platform_.Sleep(kWakeUpRetryMs);
-    path = FileIn(platform_.RunningCopyFolder(), kWakeUpFileName);
-    if (!path.empty() && platform_.WriteNewFile(path, kWakeUpContent)) return;
-  }
+  if (WriteWakeUpFile(&path) || platform_.PostWish(Wish::kWakeUp)) return;
   Fatal("Could not write the wake-up file", path.empty() ? kNoRunningCopy : path.view());
+}
+
+bool Main::WriteWakeUpFile(Text* path) {
+  return TryForAWhile([&] {
+    *path = FileIn(platform_.RunningCopyFolder(), kWakeUpFileName);
+    return path->empty() ? FileWrite::kHeld : platform_.WriteNewFile(*path, kWakeUpContent);
+  });
+}
+
+// Started to turn the display off while a copy runs: that copy does it, and this one asks nothing.
+void Main::PassOnTurnOff() {
+  const bool passed = TryForAWhile(
+      [&] { return platform_.PostWish(Wish::kTurnOff) ? FileWrite::kWritten : FileWrite::kHeld; });
+  if (!passed) Fatal("Could not ask the running copy to turn the display off", kNoRunningWindow);
+}
+
+// The running copy may still be starting, or another program may hold the file for a moment: an attempt that
+// may succeed later is made again, a second apart, this often in all.
+template <typename Attempt>
+bool Main::TryForAWhile(Attempt attempt) {
+  for (int tried = 1; tried <= kWakeUpTries; ++tried) {
+    if (tried > 1) platform_.Sleep(kWakeUpRetryMs);
+    const FileWrite result = attempt();
+    if (result != FileWrite::kHeld) return result == FileWrite::kWritten;
+  }
+  return false;
 }
 
 // First run: creates the key, seeds it from the designed window and offers the readme. Returns the open
@@ -163,7 +195,10 @@ HKey Main::CreateAndSeedSettings() {
   WriteGeometryValue(platform_, hKey, kLeftValue, platform_.Left());
   WriteGeometryValue(platform_, hKey, kRightValue, platform_.Width());
   WriteStartupValue(platform_, hKey, 0);
-  if (platform_.MsgBox(kFirstRunText, kTitle, kMbYesNo | kMbIconInformation) == kIdYes) OpenReadme();
+  // No box between the key that turns the display off and a dark screen.
+  if (!turnOffAtStart_ && platform_.MsgBox(kFirstRunText, kTitle, kMbYesNo | kMbIconInformation) == kIdYes) {
+    OpenReadme();
+  }
   return hKey;
 }
 
@@ -252,19 +287,28 @@ void Main::Form_Unload() {
   if (!ended_ && IsNormal()) StoreGeometryIfChanged();
 }
 
+// The file or a window message asks for it; either way the widget goes to the corner.
 void Main::AnswerWakeUp() {
+  const bool wished = std::exchange(wakeUpWished_, false);
+  const bool fileTaken = TakeWakeUpFile();
+  if (ended_ || !(wished || fileTaken)) return;
+  platform_.SetTop(0);
+  platform_.SetLeft(0);
+}
+
+// Whether the wake-up file was there and is gone now.
+bool Main::TakeWakeUpFile() {
   const Text path = FileIn(platform_.ProgramFolder(), kWakeUpFileName);
   if (path.empty() || !platform_.NormalFileExists(path)) {
     failedDeletes_ = 0;
-    return;
+    return false;
   }
   if (!platform_.DeleteFileA(path)) {
     if (++failedDeletes_ == kWakeUpTries) Fatal("Could not delete the wake-up file", path);
-    return;
+    return false;
   }
   failedDeletes_ = 0;
-  platform_.SetTop(0);
-  platform_.SetLeft(0);
+  return true;
 }
 
 void Main::StoreGeometryIfChanged() {
@@ -291,9 +335,30 @@ void Main::StoreGeometryIfChanged() {
 // --- Start with Windows ---
 
 void Main::cmdSettings_Click() {
+  inHandlerWithBoxes_ = true;
   intStartup = ToggleStartWithWindows(platform_, intStartup);
   StartupIndicator();
   platform_.SetFocus(Control::cmdTurnOff);
+  inHandlerWithBoxes_ = false;
+  CarryOutTurnOffWish();
+}
+
+// --- Wishes of later copies ---
+
+// A wake-up is taken on the next tick in the normal state, as the file is. Turning off waits for a box that
+// is open to be answered: blanked under it, the face would take no click to come back.
+void Main::Wished(Wish wish) {
+  if (wish == Wish::kWakeUp) {
+    wakeUpWished_ = true;
+    return;
+  }
+  turnOffWished_ = true;
+  if (!inHandlerWithBoxes_) CarryOutTurnOffWish();
+}
+
+// Blanked already, nothing changes.
+void Main::CarryOutTurnOffWish() {
+  if (std::exchange(turnOffWished_, false) && !ended_ && IsNormal()) cmdTurnOff_Click();
 }
 
 // --- Ending ---

@@ -11,7 +11,9 @@ namespace dimlux {
 
 class Main final : public FormEvents {
  public:
-  explicit Main(Platform& platform) : platform_(platform) {}
+  // Started to turn the display off: no readme offer on a first run, and blanked once loaded.
+  Main(Platform& platform, bool turnOffAtStart) : platform_(platform), turnOffAtStart_(turnOffAtStart) {}
+  explicit Main(Platform& platform) : Main(platform, false) {}
 
   void Form_Load();
   // Ends the program when its window could not be created.
@@ -24,6 +26,7 @@ class Main final : public FormEvents {
   void Click(Control control) override;
   void Tick(Timer timer) override;
   void Form_Unload() override;
+  void Wished(Wish wish) override;
 
   bool Ended() const { return ended_; }
   int ExitCode() const { return exitCode_; }
@@ -44,12 +47,18 @@ class Main final : public FormEvents {
   void StartupIndicator();
 
   void AnswerSecondCopy();
+  bool WriteWakeUpFile(Text* path);
+  void PassOnTurnOff();
+  template <typename Attempt>
+  bool TryForAWhile(Attempt attempt);
+  void CarryOutTurnOffWish();
   HKey CreateAndSeedSettings();
   void OpenReadme();
   void ReadSettings(HKey hKey);
   std::int32_t ReadGeometry(HKey hKey, const char* name, float designed);
   std::int16_t ReadStartup(HKey hKey);
   void AnswerWakeUp();
+  bool TakeWakeUpFile();
   void StoreGeometryIfChanged();
 
   void Fatal(std::string_view failure, std::string_view concerned);
@@ -59,6 +68,10 @@ class Main final : public FormEvents {
   bool ended_ = false;
   int exitCode_ = 0;
   int failedDeletes_ = 0;  // of the wake-up file, on the ticks in a row
+  const bool turnOffAtStart_;
+  bool turnOffWished_ = false;
+  bool wakeUpWished_ = false;
+  bool inHandlerWithBoxes_ = false;  // Form_Load or cmdSettings_Click, whose boxes go on dispatching messages
 };
 
 }  // namespace dimlux

@@ -55,6 +55,10 @@ constexpr Dword kMonitorDefaultToNearest = 2;
 
 enum class Control { cmdOpt, cmdTurnOff, cmdSettings };
 enum class Timer { tmr, tmrSticky };
+// What a later copy asks of the running one, by window message. The numbers travel between copies.
+enum class Wish { kWakeUp = 1, kTurnOff = 2 };
+// How writing a file went: a file another program holds for a moment may be written on a later try.
+enum class FileWrite { kWritten, kHeld, kRefused };
 
 // How the window looks as created. Positions and sizes in twips, colours as 0x00BBGGRR.
 struct ButtonDesign {
@@ -90,6 +94,8 @@ class FormEvents {
   virtual void Tick(Timer timer) = 0;
   // The window is about to go: closed by the user, or the session is ending.
   virtual void Form_Unload() = 0;
+  // A later copy's wish, posted to this copy's window.
+  virtual void Wished(Wish wish) = 0;
 
  protected:
   ~FormEvents() = default;
@@ -148,7 +154,7 @@ class Platform {
 
   // Files, by full path. Each returns whether it succeeded.
   // Creates or truncates the file.
-  virtual bool WriteNewFile(std::string_view path, std::string_view bytes) = 0;
+  virtual FileWrite WriteNewFile(std::string_view path, std::string_view bytes) = 0;
   // Hidden and system files do not count.
   virtual bool NormalFileExists(std::string_view path) = 0;
   virtual bool DeleteFileA(std::string_view path) = 0;
@@ -170,6 +176,9 @@ class Platform {
   // The program folder of that other copy, from its window and process image; empty when it cannot be
   // found (it is still starting, or its path cannot be had whole).
   virtual Text RunningCopyFolder() = 0;
+  // Posts the wish to that other copy's window; false when there is none to post it to, or Windows refuses
+  // (a copy of another user's or of a higher integrity level does not take it).
+  virtual bool PostWish(Wish wish) = 0;
   // The running executable's full path, and its folder (no trailing backslash, except at a drive's root).
   // Both are empty when the path cannot be had whole (too long, or not in the ANSI calls' code page).
   virtual Text ProgramFolder() = 0;

@@ -46,7 +46,7 @@ class Win32Platform final : public Platform {
   int MsgBox(std::string_view text, std::string_view title, Dword style) override;
   std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile, const char* lpParameters,
                               const char* lpDirectory, int nShowCmd) override;
-  bool WriteNewFile(std::string_view path, std::string_view bytes) override;
+  FileWrite WriteNewFile(std::string_view path, std::string_view bytes) override;
   bool NormalFileExists(std::string_view path) override;
   bool DeleteFileA(std::string_view path) override;
   HMonitor MonitorFromRect(const Rect& rect, Dword dwFlags) override;
@@ -57,6 +57,7 @@ class Win32Platform final : public Platform {
   float TwipsPerPixelY() override;
   bool PrevInstance() override;
   Text RunningCopyFolder() override;
+  bool PostWish(Wish wish) override;
   Text ProgramFolder() override;
   Text ExePath() override;
   Text DecimalSeparator() override;

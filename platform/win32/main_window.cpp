@@ -180,6 +180,12 @@ void OnActivate(WPARAM wParam) {
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   FormEvents* events = g_window.events;
+  if (message == WishMessage() && message != 0) {
+    if (wParam == static_cast<WPARAM>(Wish::kWakeUp) || wParam == static_cast<WPARAM>(Wish::kTurnOff)) {
+      events->Wished(static_cast<Wish>(wParam));
+    }
+    return 0;
+  }
   switch (message) {
     case WM_COMMAND:
       // Drawn buttons report the second click of a double click apart; an ordinary button counts it.
@@ -245,6 +251,12 @@ unsigned TimerInterval(Timer timer) {
 }  // namespace
 
 HWND MainWindow() { return g_window.hwnd; }
+
+UINT WishMessage() {
+  static UINT message = 0;
+  if (message == 0) message = RegisterWindowMessageA("Dimlux.Wish");
+  return message;
+}
 
 bool Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
   RegisterWindowClass();

@@ -6,5 +6,7 @@
 namespace dimlux::win32 {
 
 HWND MainWindow();
+// The message by which a later copy passes its wish on (wParam: the Wish).
+UINT WishMessage();
 
 }  // namespace dimlux::win32

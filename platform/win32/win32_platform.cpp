@@ -63,10 +63,16 @@ Text ImagePath(DWORD processId) {
   return WholePath(path, length);
 }
 
-BOOL CALLBACK FindRunningCopy(HWND hwnd, LPARAM processId) {
+BOOL CALLBACK FindRunningCopy(HWND hwnd, LPARAM found) {
   if (GetPropA(hwnd, kRunningCopyProp) == nullptr) return TRUE;
-  GetWindowThreadProcessId(hwnd, reinterpret_cast<DWORD*>(processId));
+  *reinterpret_cast<HWND*>(found) = hwnd;
   return FALSE;
+}
+
+HWND RunningCopyWindow() {
+  HWND found = nullptr;
+  EnumWindows(FindRunningCopy, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 }  // namespace
@@ -146,18 +152,21 @@ std::intptr_t Win32Platform::ShellExecuteA(Hwnd hwnd, const char* lpOperation, c
       shellExecute(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
 }
 
-bool Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {
+FileWrite Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {
   const Text pathZ(path);
   // Windows refuses to overwrite these; asked first so that it holds for an administrator under Wine too.
   const DWORD existing = GetFileAttributesA(pathZ.c_str());
   constexpr DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected) != 0) return false;
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected) != 0) return FileWrite::kRefused;
   HANDLE file = CreateFileA(pathZ.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? FileWrite::kHeld : FileWrite::kRefused;
+  }
   DWORD written = 0;
   const bool wrote = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                      written == bytes.size();
-  return CloseHandle(file) && wrote;
+  return CloseHandle(file) && wrote ? FileWrite::kWritten : FileWrite::kRefused;
 }
 
 // What a directory lookup with the normal-files filter finds: files that are neither hidden, system
@@ -203,8 +212,13 @@ bool Win32Platform::PrevInstance() {
 
 Text Win32Platform::RunningCopyFolder() {
   DWORD processId = 0;
-  EnumWindows(FindRunningCopy, reinterpret_cast<LPARAM>(&processId));
+  GetWindowThreadProcessId(RunningCopyWindow(), &processId);
   return processId == 0 ? Text() : FolderOf(ImagePath(processId));
+}
+
+bool Win32Platform::PostWish(Wish wish) {
+  HWND window = RunningCopyWindow();
+  return window != nullptr && PostMessageA(window, WishMessage(), static_cast<WPARAM>(wish), 0);
 }
 
 // Asked every second for the wake-up file; read once, as it cannot change while the program runs.

@@ -266,16 +266,16 @@ class Prefix:
     def run(self, args, timeout, log="wine.log"):
         return run_wine(args, self.env(), self.folder / log, timeout)
 
-    def start_dimlux(self, debug="-all", exe=None):
-        """Starts Dimlux.exe (or the exe at that Windows path), Wine's debug output to dimluxN.log; the exit code
-        is Dimlux's."""
-        return self.start(exe or self.program_win_path("Dimlux.exe"), debug)
+    def start_dimlux(self, debug="-all", exe=None, args=()):
+        """Starts Dimlux.exe (or the exe at that Windows path) with those arguments, Wine's debug output to
+        dimluxN.log; the exit code is Dimlux's."""
+        return self.start(exe or self.program_win_path("Dimlux.exe"), debug, args)
 
-    def start(self, program, debug="-all"):  # a Windows program, in Dimlux's folder
+    def start(self, program, debug="-all", args=()):  # a Windows program, in Dimlux's folder
         log_path = self.folder / f"{PureWindowsPath(program).stem.lower()}{len(self.processes) + 1}.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
-                [WINE, program],
+                [WINE, program, *args],
                 env=self.env(debug),
                 cwd=self.program_file("Dimlux.exe").parent,
                 stdin=subprocess.DEVNULL,
@@ -352,9 +352,6 @@ class Prefix:
                 f"Dimlux's exit codes: {[p.poll() for p in self.processes]}"
             )
         return box
-
-    def make_read_only(self, name):  # an attribute Wine honours even for root
-        return self.run([WINE, "attrib", "+r", self.program_win_path(name)], 60).returncode == 0
 
     def boxes(self):  # the visible message boxes
         return [box for box in self.driver("boxes")["boxes"] if box["visible"]]

@@ -3,14 +3,18 @@
 // Input: byte 0 bit 0 picks "," as the decimal separator, bits 1-2 the display density; then per value
 // (Top, Left, Bottom, Right, Startup) a kind byte (bits 0-2: absent, REG_SZ x3, REG_DWORD, REG_BINARY,
 // another type), a 2-byte little-endian length and that many data bytes. Missing input: absent values.
+// With bit 7 of byte 0 set, the rest is a command line instead: Dimlux starts on it (a plain start or one that
+// turns the display off), or refuses it with one box of bounded text and does nothing else.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/design.h"
 #include "app/main_form.h"
+#include "app/start.h"
 #include "settings/settings.h"
 #include "tests/unit/fake_platform.h"
 
@@ -54,7 +58,26 @@ void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
   Check(platform.timerEnabled.at(Timer::tmrSticky));
 }
 
+void RunCommandLine(std::string_view commandLine) {
+  FakePlatform platform;
+  const int exitCode = StartProgram(platform, commandLine);
+  const Request request = ParseCommandLine(commandLine);
+  if (request == Request::kUnknown) {
+    Check(exitCode == 1 && platform.boxes.size() == 1 && !platform.shown && platform.files.empty());
+    Check(platform.keys.size() == 1);  // the Run key alone, as it was
+    const std::string& text = platform.boxes[0].text;
+    Check(text.size() < 256 && std::count(text.begin(), text.end(), '\n') == 3);
+    return;
+  }
+  Check(exitCode == 0 && platform.formRun && platform.keys.size() == 2);
+  Check((request == Request::kTurnOff) == (platform.buttons.at(Control::cmdTurnOff).caption == "Turn On"));
+}
+
 void RunOne(const std::uint8_t* data, std::size_t size) {
+  if (size > 0 && (data[0] & 0x80) != 0) {
+    RunCommandLine(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+    return;
+  }
   std::size_t at = 0;
   auto byte = [&] { return at < size ? data[at++] : std::uint8_t{0}; };
   FakePlatform firstRun, platform;

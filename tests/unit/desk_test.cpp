@@ -48,6 +48,18 @@ TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
   EXPECT_EQ(Stored("Left"), "0");
 }
 
+// At 168 dpi a window value is rarely a whole number of twips; its field holds it rounded, which for a fraction
+// of a half or more is not the value rounded down: still the same place.
+TEST_F(DeskTest, APlaceStoredAtAFractionalDpiIsNotWrittenAgainOnTheFollowingTicks) {
+  fake.tppX = fake.tppY = 1440.0f / 168;
+  LoadStored();
+  fake.MoveTo(351, 200);  // Left 3008.57 twips
+  main.tmrSticky_Timer();
+  fake.keys[kSettingsKey]["Left"].bytes = "as stored";
+  for (int tick = 1; tick <= 10; ++tick) main.tmrSticky_Timer();
+  EXPECT_EQ(Stored("Left"), "as stored");
+}
+
 // A moment's lock is proven on Wine; here, how many ticks one that lasts takes.
 TEST_F(DeskTest, AWakeUpFileHeldForGoodStopsTheRunningCopyOnTheSixthTick) {
   LoadStored();

@@ -61,6 +61,8 @@ class FakePlatform final : public Platform {
   bool prevInstance = false;
   std::string runningCopyFolder = "C:\\Program Files\\Dimlux";  // "": not found
   std::map<std::string, int> lockedFor;  // path: how many more writes or deletes fail, as if held open
+  std::set<std::string> refusedFiles;    // paths that cannot be written, as in a folder the user cannot write
+  std::vector<Wish> posted;              // to the running copy
   int sleptMs = 0;
   std::string decimalSeparator = ".";
   std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path the platform cannot have whole
@@ -182,10 +184,11 @@ class FakePlatform final : public Platform {
   }
 
   // --- Files (read-only ones are left to the tests under Wine) ---
-  bool WriteNewFile(std::string_view path, std::string_view bytes) override {
-    if (Locked(path)) return false;
+  FileWrite WriteNewFile(std::string_view path, std::string_view bytes) override {
+    if (Locked(path)) return FileWrite::kHeld;
+    if (refusedFiles.count(std::string(path))) return FileWrite::kRefused;
     files[std::string(path)] = bytes;
-    return true;
+    return FileWrite::kWritten;
   }
   bool NormalFileExists(std::string_view path) override { return files.count(std::string(path)); }
   bool DeleteFileA(std::string_view path) override { return !Locked(path) && files.erase(std::string(path)); }
@@ -217,6 +220,11 @@ class FakePlatform final : public Platform {
   float TwipsPerPixelY() override { return tppY; }
   bool PrevInstance() override { return prevInstance; }
   Text RunningCopyFolder() override { return Text(runningCopyFolder); }
+  bool PostWish(Wish wish) override {
+    if (runningCopyFolder.empty()) return false;  // no running copy's window either
+    posted.push_back(wish);
+    return true;
+  }
   void Sleep(Dword ms) override { sleptMs += static_cast<int>(ms); }
   Text ProgramFolder() override { return Text(std::string_view(exePath).substr(0, exePath.rfind('\\'))); }
   Text ExePath() override { return Text(exePath); }

@@ -79,7 +79,7 @@ TEST_F(MainTest, RunKeyThatCannotBeOpenedFailsEnablingLoudlyAndDisablingSilently
   EXPECT_EQ(SettingsCaption(), "+");
 }
 
-TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUpFile) {
+TEST_F(MainTest, AnExePathOrARunningCopyThatCannotBeHadWholeIsNeitherStoredNorUsed) {
   LoadStored();
   fake.exePath = "";  // what the platform gives for a path too long for its buffers
   fake.answers = {kIdYes};
@@ -99,6 +99,15 @@ TEST_F(MainTest, AnExePathThatCannotBeHadWholeIsNeitherStoredNorUsedForTheWakeUp
   EXPECT_EQ(
       fake.boxes.back().text,
       "Could not write the wake-up file:\r\n(the running copy's folder cannot be found; it may still be starting)");
+
+  fake = FakePlatform();
+  fake.runningCopyFolder = "";
+  fake.prevInstance = true;
+  EXPECT_EQ(StartProgram(fake, "/off"), 3);
+  EXPECT_EQ(fake.sleptMs, 5000);
+  EXPECT_EQ(fake.boxes.back().text,
+            "Could not ask the running copy to turn the display off:\r\n(the running copy's window cannot be found; it "
+            "may still be starting)");
 }
 
 }  // namespace

@@ -1,0 +1,94 @@
+"""Dimlux.exe /off under Wine: the display turned off by a start of its own, as the first start ever and with a copy
+running in each of its states; an unknown switch refused; a second copy's wake-up carried by a window message where
+the running copy's folder cannot take the wake-up file."""
+import time
+from collections import Counter
+
+import wine
+from wine import CMD_SETTINGS, IDNO, IDOK, IDYES, SCREEN, is_normal, is_turned_off, wait_until
+
+DESIGNED_RECT = [709, 406, 95, 46]
+MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)
+UNKNOWN = ["/of", "ünï"]
+UNKNOWN_TEXT = (
+    "Dimlux does not know this command line:\r\n/of ünï\r\n\r\nIt knows one switch: /off, which turns the display off"
+    " at once."
+)
+
+
+class OffSwitch(wine.DimluxTestCase):
+    def test_off_as_the_first_start_and_to_a_running_copy_in_each_state(self):
+        first = self.prefix.start_dimlux("+timestamp,+win", args=["/off"])
+        blanked = self.wait_for_window(is_turned_off, 20)
+        self.assertEqual([], self.prefix.boxes(), "no box before a dark screen")
+        self.assertEqual(wine.stored_texts(DESIGNED_RECT), self.prefix.texts())
+        self.assert_face_fills_the_screen()
+        self.turn_on_by_click()
+
+        window = self.prefix.main_window()
+        self.assertEqual(DESIGNED_RECT, window["rect"])
+        self.drive("click", window["hwnd"], CMD_SETTINGS)
+        question = wait_until(lambda: self.prefix.box_to_answer("Dimlux Startup", IDNO), 20)
+        self.assertEqual(0, self.off_from_another_start(window))
+        time.sleep(wine.TICK_WAIT)
+        self.assertTrue(is_normal(self.prefix.main_window(0)), "blanked under its own question")
+        self.assertEqual([question["hwnd"]], [box["hwnd"] for box in self.prefix.boxes()])
+        self.prefix.answer("Dimlux Startup", IDNO)
+        self.wait_for_window(is_turned_off)
+        self.turn_on_by_click()
+
+        self.assertEqual(0, self.off_from_another_start(window, "-OFF"))
+        self.wait_for_window(is_turned_off)
+        self.assertEqual(0, self.off_from_another_start(window, " --off "))
+        time.sleep(wine.TICK_WAIT)
+        self.assertTrue(is_turned_off(self.prefix.main_window(0)), "a blanked copy turned on again")
+        self.turn_on_by_click()
+        self.close(first)
+        self.assertEqual(3, wine.blankings(first.log_path, blanked["hwnd"]), "one blanking a wish, none when blanked")
+        requests, _ = wine.display_off_requests(first.log_path, blanked["hwnd"])
+        self.assertGreater(len(requests), 10, "no display-off requests after /off")
+        self.assertFalse(self.prefix.program_file("getup.txt").exists())
+
+    def off_from_another_start(self, window, switch="/off"):
+        """Starts Dimlux with the switch while a copy runs; returns its exit code once no window but the running
+        copy's has been listed while it ran."""
+        process = self.prefix.start_dimlux(args=[switch])
+        end = time.monotonic() + 20
+        while process.poll() is None and time.monotonic() < end:
+            self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.visible_main_windows()])
+        self.assertEqual([window["pid"]], list({box["pid"] for box in self.prefix.boxes()} | {window["pid"]}))
+        self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.prefix.driver("window")["windows"]])
+        return self.wait_for_exit(process)
+
+    def visible_main_windows(self):
+        return [w for w in self.prefix.driver("window")["windows"] if w["visible"]]
+
+    def turn_on_by_click(self):
+        self.display.click(*MIDDLE)
+        self.wait_for_window(is_normal)
+
+    def assert_face_fills_the_screen(self):
+        shot = wine.Screenshot(self.display)
+        colours = Counter(shot.colours([100, 100, SCREEN[0] - 200, SCREEN[1] - 200]).values())
+        self.assertEqual(wine.FACES[wine.CMD_TURN_OFF], colours.most_common(1)[0][0])
+
+    def test_an_unknown_switch_is_refused_and_a_wake_up_crosses_by_message(self):
+        files = sorted(self.prefix.program_file("").iterdir())
+        refused = self.prefix.start_dimlux(args=UNKNOWN)
+        box = self.prefix.answer("Dimlux", IDOK)
+        self.assertEqual(UNKNOWN_TEXT, box["text"])
+        self.assertEqual(1, self.wait_for_exit(refused))
+        self.assertEqual({}, self.prefix.texts())
+        self.assertEqual(files, sorted(self.prefix.program_file("").iterdir()))
+
+        self.start_first_run()
+        self.prefix.program_file("getup.txt").mkdir()  # stands in for a folder the user cannot write
+        self.drive("move", 300, 200)
+        self.wait_for_place(300, 200)
+        self.assertEqual(0, self.wait_for_exit(self.start_second_copy(IDYES)))
+        self.wait_for_place(0, 0, wine.TICK_WAIT + 1)
+        self.assertEqual([], self.prefix.boxes())
+
+
+if __name__ == "__main__":
+    wine.main()
