@@ -5,9 +5,8 @@
 //                                                      the outer rectangle L T W H (pixels), and the tick counts
 //                                                      (the clock of Wine's +timestamp) at the start and then;
 //                                                      EXE gets WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set
-//   bench_probe OUT firstrun EXE                       starts EXE, answers its first-run box No, closes it
-//   bench_probe OUT geometry                           the stored Dimlux geometry in pixels
-//   bench_probe OUT wait CLASS L T W H                 waits until a CLASS window is visible at L T W H
+//   bench_probe OUT start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and EXE's exit code if it
+//                                                      ends within WAIT_MS; EXE's WINEDEBUG as for launch
 //   bench_probe OUT click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
 //   bench_probe OUT restore L T W H                    Enter on Dimlux's focused button; ms until "Turn Off" at L T W H
 //   bench_probe OUT close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes
@@ -15,19 +14,16 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr char kDimluxClass[] = "DimluxMain";
-constexpr char kDimluxTitle[] = "Dimlux";
-constexpr char kBoxClass[] = "#32770";
 constexpr char kNormalCaption[] = "Turn Off";
 constexpr int kTurnOffId = 101;
 constexpr DWORD kTimeoutMs = 20000;
-// Wine's debug channels for the program that launch starts (its own are off), as in WINEDEBUG.
+// Wine's debug channels for the program that launch or start starts (the probe's own are off), as in WINEDEBUG.
 constexpr char kChildDebugVariable[] = "BENCH_CHILD_WINEDEBUG";
 
 using Answer = std::string;
@@ -53,12 +49,6 @@ class Stopwatch {
   LARGE_INTEGER frequency_, start_;
 };
 
-std::string FormatMs(double ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", ms);
-  return text;
-}
-
 std::string WindowText(HWND hwnd) {
   char text[256] = {};
   GetWindowTextA(hwnd, text, sizeof text);
@@ -70,21 +60,13 @@ bool HasRect(HWND hwnd, const RECT& expected) {
   return GetWindowRect(hwnd, &rect) && EqualRect(&rect, &expected);
 }
 
-// The visible top-level window of the class (and process, unless 0) at the rectangle, or null.
-HWND VisibleAt(const char* className, DWORD processId, const RECT& rect) {
+// The visible top-level window of the class (and process, unless 0) at the rectangle (unless null), or null.
+HWND VisibleAt(const char* className, DWORD processId = 0, const RECT* rect = nullptr) {
   for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
        hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
-    if ((processId == 0 || owner == processId) && IsWindowVisible(hwnd) && HasRect(hwnd, rect)) return hwnd;
-  }
-  return nullptr;
-}
-
-HWND FirstVisible(const char* className) {
-  for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
-       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
-    if (IsWindowVisible(hwnd)) return hwnd;
+    if ((processId == 0 || owner == processId) && IsWindowVisible(hwnd) && (!rect || HasRect(hwnd, *rect))) return hwnd;
   }
   return nullptr;
 }
@@ -99,10 +81,12 @@ std::string Folder(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-// Starts EXE with the given arguments in its own folder, as Explorer would.
-bool Start(const std::string& exe, const std::vector<std::string>& args, PROCESS_INFORMATION& process) {
+// Starts EXE with the arguments from args to end in its own folder, as Explorer would, with $BENCH_CHILD_WINEDEBUG
+// (when set) as its WINEDEBUG.
+bool Start(const std::string& exe, char** args, char** end, PROCESS_INFORMATION& process) {
+  if (const char* debug = std::getenv(kChildDebugVariable)) SetEnvironmentVariableA("WINEDEBUG", debug);
   std::string commandLine = "\"" + exe + "\"";
-  for (const std::string& arg : args) commandLine += " " + arg;
+  for (char** arg = args; arg < end; ++arg) commandLine += std::string(" ") + *arg;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder(exe).c_str(),
@@ -134,12 +118,12 @@ bool CloseAll(const char* className) {
 Answer CmdLaunch(int argc, char** argv) {
   if (argc < 9) return Failure("usage");
   const RECT rect = RectArg(argv + 5);
-  if (const char* debug = std::getenv(kChildDebugVariable)) SetEnvironmentVariableA("WINEDEBUG", debug);
   PROCESS_INFORMATION process = {};
   const DWORD startTick = GetTickCount();
   const Stopwatch watch;
-  if (!Start(argv[3], std::vector<std::string>(argv + 9, argv + argc), process)) return Failure("CreateProcess");
-  while (!VisibleAt(argv[4], process.dwProcessId, rect)) {
+  if (!Start(argv[3], argv + 9, argv + argc, process))
+    return Failure(("CreateProcess: error " + std::to_string(GetLastError())).c_str());
+  while (!VisibleAt(argv[4], process.dwProcessId, &rect)) {
     if (watch.Expired(kTimeoutMs) || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
       return Failure("not shown");
     Sleep(1);
@@ -148,66 +132,28 @@ Answer CmdLaunch(int argc, char** argv) {
   const DWORD shownTick = GetTickCount();
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("pid", process.dwProcessId) + Line("start_tick", startTick) +
-         Line("shown_tick", shownTick);
+  return Line("ok", 1) + Line("ms", std::to_string(ms)) + Line("start_tick", startTick) + Line("shown_tick", shownTick);
 }
 
-// Posted, not sent: a message box answers a sent BM_CLICK only after a delay under Wine.
-Answer CmdFirstRun(int argc, char** argv) {
-  if (argc < 4) return Failure("usage");
+Answer CmdStart(int argc, char** argv) {
+  if (argc < 5) return Failure("usage");
   PROCESS_INFORMATION process = {};
-  if (!Start(argv[3], {}, process)) return Failure("CreateProcess");
-  const Stopwatch watch;
-  HWND box = nullptr;
-  while (!(box = FindWindowA(kBoxClass, kDimluxTitle)) || !IsWindowVisible(box)) {
-    if (watch.Expired(kTimeoutMs)) return Failure("no first-run box");
-    Sleep(20);
-  }
-  PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
-  while (!FirstVisible(kDimluxClass)) {
-    if (watch.Expired(kTimeoutMs)) return Failure("no window after the first-run box");
-    Sleep(20);
-  }
-  Sleep(1500);  // lets the position keeper tick once
-  if (!CloseAll(kDimluxClass)) return Failure("did not end");
-  return Line("ok", 1);
-}
-
-long ReadTwips(HKEY key, const char* name) {
-  char text[32] = {};
-  DWORD size = sizeof text - 1;
-  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS) return -1;
-  return std::atol(text);
-}
-
-Answer CmdGeometry() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Dimlux", 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return Failure("no settings key");
-  const long top = ReadTwips(key, "Top"), left = ReadTwips(key, "Left");
-  const long height = ReadTwips(key, "Bottom"), width = ReadTwips(key, "Right");
-  RegCloseKey(key);
-  HDC screen = GetDC(nullptr);
-  const long twipsX = 1440 / GetDeviceCaps(screen, LOGPIXELSX), twipsY = 1440 / GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return Line("ok", 1) + Line("rect", std::to_string(left / twipsX) + " " + std::to_string(top / twipsY) + " " +
-                                          std::to_string(width / twipsX) + " " + std::to_string(height / twipsY));
-}
-
-Answer CmdWait(int argc, char** argv) {
-  if (argc < 8) return Failure("usage");
-  const RECT rect = RectArg(argv + 4);
-  const Stopwatch watch;
-  while (!VisibleAt(argv[3], 0, rect)) {
-    if (watch.Expired(kTimeoutMs)) return Failure("not shown");
-    Sleep(5);
-  }
-  return Line("ok", 1) + Line("ms", FormatMs(watch.Ms()));
+  const DWORD startTick = GetTickCount();
+  if (!Start(argv[4], argv + 5, argv + argc, process))
+    return Failure(("CreateProcess: error " + std::to_string(GetLastError())).c_str());
+  Answer answer = Line("ok", 1) + Line("start_tick", startTick);
+  DWORD exitCode = 0;
+  if (WaitForSingleObject(process.hProcess, std::atoi(argv[3])) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.hProcess, &exitCode))
+    answer += Line("exit_code", exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return answer;
 }
 
 Answer CmdClick(int argc, char** argv) {
   if (argc < 5) return Failure("usage");
-  HWND hwnd = FirstVisible(argv[3]);
+  HWND hwnd = VisibleAt(argv[3]);
   HWND button = hwnd ? GetDlgItem(hwnd, std::atoi(argv[4])) : nullptr;
   if (!button) return Failure("no button");
   const std::string before = WindowText(button);
@@ -217,7 +163,7 @@ Answer CmdClick(int argc, char** argv) {
     if (watch.Expired(kTimeoutMs)) return Failure("caption did not change");
     Sleep(5);
   }
-  return Line("ok", 1) + Line("caption", WindowText(button)) + Line("ms", FormatMs(watch.Ms()));
+  return Line("ok", 1) + Line("caption", WindowText(button)) + Line("ms", std::to_string(watch.Ms()));
 }
 
 // The focused button of the window's thread, or cmdTurnOff if that thread has no focus right now.
@@ -231,7 +177,7 @@ HWND FocusedButton(HWND hwnd) {
 Answer CmdRestore(int argc, char** argv) {
   if (argc < 7) return Failure("usage");
   const RECT rect = RectArg(argv + 3);
-  HWND hwnd = FirstVisible(kDimluxClass);
+  HWND hwnd = VisibleAt(kDimluxClass);
   HWND turnOff = hwnd ? GetDlgItem(hwnd, kTurnOffId) : nullptr;
   if (!turnOff) return Failure("no window");
   if (WindowText(turnOff) == kNormalCaption) return Failure("not blanked");
@@ -243,16 +189,13 @@ Answer CmdRestore(int argc, char** argv) {
     if (watch.Expired(kTimeoutMs)) return Failure("not restored");
     Sleep(1);
   }
-  const double ms = watch.Ms();
-  return Line("ok", 1) + Line("ms", FormatMs(ms)) + Line("focus_id", GetDlgCtrlID(focus));
+  return Line("ok", 1) + Line("ms", std::to_string(watch.Ms()));
 }
 
 Answer Run(int argc, char** argv) {
   const std::string command = argc > 2 ? argv[2] : "";
   if (command == "launch") return CmdLaunch(argc, argv);
-  if (command == "firstrun") return CmdFirstRun(argc, argv);
-  if (command == "geometry") return CmdGeometry();
-  if (command == "wait") return CmdWait(argc, argv);
+  if (command == "start") return CmdStart(argc, argv);
   if (command == "click") return CmdClick(argc, argv);
   if (command == "restore") return CmdRestore(argc, argv);
   if (command == "close" && argc > 3) return Line("ok", CloseAll(argv[3]) ? 1 : 0);

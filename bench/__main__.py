@@ -1,0 +1,103 @@
+"""Measures Dimlux.exe against two baseline programs and prints one Markdown table (also build/bench.md).
+
+    scripts/bench [--minutes M] [--runs N] [--seconds S]   the benchmark (about M = 15 minutes)
+    scripts/bench --trace [--runs N]                       where the time goes: start-up and a blanked tick
+    scripts/bench --smoke                                  one short run of everything, checking each figure
+
+Builds the win32 and win64 release presets and runs the 64-bit programs under Wine on a private Xvfb display, in
+a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tests' template prefix). Not a test.
+The figures and their budgets are in figures.py. Needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+PRESETS = ("win32", "win64")
+
+
+def build(install):
+    if install:
+        subprocess.run([ROOT / "scripts/install-deps"], check=True)
+    log_dir = ROOT / "build/bench/logs"
+    log_dir.mkdir(parents=True, exist_ok=True)
+    for preset in PRESETS:
+        print(f"building {preset}", flush=True)
+        with open(log_dir / f"build-{preset}.log", "w") as log:
+            for command in (["cmake", "--preset", preset], ["cmake", "--build", "--preset", preset]):
+                if subprocess.run(command, cwd=ROOT, stdout=log, stderr=subprocess.STDOUT).returncode != 0:
+                    sys.exit(f"{' '.join(command)} failed; see {log.name} in {log_dir}")
+
+
+def smoke_gaps(bench, starts, ticks):
+    """What a smoke run should have produced and did not."""
+    from .figures import missing
+
+    gaps = missing(bench.results)
+    steps = [(program, key) for program, runs in starts.items() for key in ("crt", "shown") if key not in runs[0]]
+    gaps += [f"trace step {key} of {program.name}" for program, key in steps]
+    gaps += [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
+    return gaps
+
+
+def main():
+    parser = argparse.ArgumentParser(prog="scripts/bench", description=__doc__.splitlines()[0])
+    parser.add_argument("--minutes", type=float, default=15, help="rounds of runs to fill this time (default 15)")
+    parser.add_argument("--runs", type=int, help="this many rounds instead (with --trace: traced starts, default 5)")
+    parser.add_argument("--seconds", type=float, default=10, help="per idle and blanked run (default 10)")
+    parser.add_argument("--trace", action="store_true", help="where the time goes, instead of the table")
+    parser.add_argument("--smoke", action="store_true", help="one round and one trace of 1 s runs; checks figures")
+    args = parser.parse_args()
+    if args.smoke:
+        args.runs, args.seconds = 1, 1
+
+    started = time.time()
+    build(install=not args.smoke)
+    # Imported once scripts/install-deps has run: they need Debian's Python packages it installs.
+    import pefile
+
+    from . import figures, report
+    from .programs import DIMLUX
+    from .runs import SETTLE_S, Bench
+    from .session import wine_version
+
+    load_before = os.getloadavg()[0]
+    bench = Bench(args.seconds)
+    trace_runs = args.runs or 5
+    try:
+        if not args.trace:
+            bench.run(args.runs, args.minutes)
+        if args.trace or args.smoke:
+            starts, ticks = bench.trace(trace_runs)
+    finally:
+        bench.session.stop()
+    out = ROOT / "build"
+    if args.trace or args.smoke:
+        text = report.trace_report(starts, ticks, trace_runs, args.seconds, SETTLE_S)
+        (out / ("bench-trace-smoke.md" if args.smoke else "bench-trace.md")).write_text(text + "\n")
+        print("\n" + text + "\n")
+    if args.trace:
+        return
+    exe = out / "win32" / f"{DIMLUX.name}.exe"
+    dlls = [entry.dll.decode() for entry in pefile.PE(exe).DIRECTORY_ENTRY_IMPORT]
+    minutes = (time.time() - started) / 60
+    notes = report.module_note(bench.modules) + report.machine_note(load_before, started, minutes, wine_version())
+    text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, notes)
+    (out / ("bench-smoke.md" if args.smoke else "bench.md")).write_text(text)
+    results = {f"{key}/{side}": values for (key, side), values in bench.results.items()}
+    (out / "bench/results.json").write_text(json.dumps(results, indent=1))
+    print("\n" + text)
+    print(f"{bench.rounds} rounds in {minutes:.1f} minutes")
+    if args.smoke:
+        gaps = smoke_gaps(bench, starts, ticks)
+        if gaps:
+            sys.exit(f"bench smoke run: no figure for {', '.join(gaps)}")
+        print("bench smoke run: every figure produced")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,100 @@
+"""The Wine session the benchmark runs in: a private Xvfb display, a prefix of its own holding the measured
+programs, and bench_probe, which starts and times them from inside it. The only module that uses the e2e harness."""
+import os
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+from tests.e2e.harness import dimlux
+from tests.e2e.harness.dimlux import DimluxPrefix
+from tests.e2e.harness.wine import WINE, Display, make_template
+
+from . import procs
+from .programs import BASELINE_BLANK, BASELINE_WINDOW, BUILD, DIMLUX, PROBE_EXE, ROOT
+
+# Relay tracing of the calls the program's own code makes into the system DLLs, and of its window procedure.
+RELAY_SETTINGS = {
+    "RelayInclude": "kernel32.*;kernelbase.*;user32.*;gdi32.*;advapi32.*",
+    # Calls made by Wine's own DLLs among themselves are left out: they would slow the run tenfold.
+    "RelayFromExclude": "winex11.drv;user32;gdi32;advapi32;kernel32;kernelbase;msvcrt;ucrtbase;sechost;zlib1;version;"
+    "win32u;uxtheme;imm32;ntdll;comctl32;combase;ole32;rpcrt4;shlwapi;shell32;setupapi;bcrypt;msctf",
+}
+
+
+def wine_version():
+    return subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
+
+
+class Session:
+    def __init__(self):
+        # The template prefix and the bench's prefix go there (the e2e tests' template when it is set).
+        root = Path(os.environ.get("DIMLUX_E2E_ROOT", ROOT / "build/bench"))
+        procs.end_leftover_servers(root / "bench" / "prefix")
+        self.display = Display()
+        self.probe_runs = 0
+        try:
+            template = make_template(self.display, root / "template")
+            driver = BUILD / "tests/e2e/dimlux_driver.exe"
+            self.prefix = DimluxPrefix(self.display, root / "bench", template, DIMLUX.exe, driver)
+            self.folder = self.prefix.folder  # the logs
+            for exe in (BASELINE_WINDOW.exe, BASELINE_BLANK.exe, PROBE_EXE):
+                shutil.copy(exe, self.prefix.program_file(exe.name))
+            self.rect = self.seed_settings()
+        except BaseException:
+            self.stop()
+            raise
+
+    def stop(self):
+        try:
+            if hasattr(self, "prefix"):
+                self.prefix.stop()
+        finally:
+            self.display.stop()
+
+    def win_exe(self, program):
+        return self.prefix.program_win_path(f"{program.name}.exe")
+
+    def probe(self, *args, child_debug=None, log_name="probe.log"):
+        """Runs a bench_probe command and returns its answer; child_debug is WINEDEBUG for a program it starts,
+        whose output goes to log_name with the probe's."""
+        self.probe_runs += 1
+        out = self.folder / f"probe{self.probe_runs}.txt"
+        env = {"BENCH_CHILD_WINEDEBUG": child_debug} if child_debug else {}
+        command = [WINE, self.prefix.program_win_path(PROBE_EXE.name), self.prefix.windows_path(out), *args]
+        cwd = self.prefix.program_file("Dimlux.exe").parent
+        if self.prefix.run(command, 90, log_name, cwd, env).returncode != 0:
+            raise RuntimeError(f"probe {' '.join(map(str, args))} failed; see {self.folder / log_name}")
+        answer = dict(line.split("=", 1) for line in out.read_text().splitlines() if "=" in line)
+        if answer.get("ok") != "1":
+            xvfb = "running" if self.display.process.poll() is None else f"ended ({self.display.process.poll()})"
+            raise RuntimeError(f"probe {' '.join(map(str, args))}: {answer.get('error', answer)}; Xvfb {xvfb}")
+        return answer
+
+    def seed_settings(self):
+        """A first run, its readme offer answered No, creates the settings key; returns the stored outer rectangle
+        (left top width height, pixels)."""
+        self.prefix.start_dimlux()
+        self.prefix.answer(DIMLUX.name, dimlux.IDNO)
+        self.prefix.main_window()
+        time.sleep(dimlux.TICK_WAIT)  # lets the position keeper tick once
+        self.probe("close", DIMLUX.window_class)
+        texts = self.prefix.texts()
+        return [str(int(texts[name]) // dimlux.TWIPS) for name in ("Left", "Top", "Right", "Bottom")]
+
+    def server(self):
+        return procs.prefix_server(self.prefix.path)
+
+    def process(self, program):
+        return procs.the_process(f"{program.name}.exe", self.prefix.path)
+
+    def close(self, program):
+        """Closes the program's window and waits for its process to end."""
+        process = self.process(program)
+        self.probe("close", program.window_class)
+        # The Linux process may outlive its Windows process by a moment.
+        if not procs.poll(lambda: procs.has_ended(process), 10):
+            raise RuntimeError(f"{program.name} process {process.pid} did not end")
+
+    def enable_relay(self):
+        self.prefix.set_values({name: dimlux.sz(text) for name, text in RELAY_SETTINGS.items()}, "Software\\Wine\\Debug")
