@@ -258,6 +258,8 @@ void Main::cmdTurnOff_Click() {
                                             static_cast<double>(platform_.TwipsPerPixelY()));
     platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, kBlankedX, kBlankedY, width, height, kSwpShowWindow);
     BlankedLayout();
+    // At once rather than on the first tick, which comes only after the whole screen is painted red.
+    DisplayOff();
   } else {
     platform_.SetCaption(Control::cmdTurnOff, kNormalCaption);
     ApplySavedGeometry();
@@ -270,8 +272,10 @@ void Main::cmdTurnOff_Click() {
 void Main::tmr_Timer() {
   if (ended_) return;
   KeepOnTop();
-  platform_.SendMessageA(platform_.hWnd(), kWmSysCommand, kScMonitorPower, kMonitorOff);
+  DisplayOff();
 }
+
+void Main::DisplayOff() { platform_.SendMessageA(platform_.hWnd(), kWmSysCommand, kScMonitorPower, kMonitorOff); }
 
 // --- Position keeper ---
 

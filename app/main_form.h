@@ -44,6 +44,7 @@ class Main final : public FormEvents {
   void NormalLayout();
   void BlankedLayout();
   void KeepOnTop();
+  void DisplayOff();
   void StartupIndicator();
 
   void AnswerSecondCopy();
