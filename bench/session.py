@@ -97,4 +97,6 @@ class Session:
             raise RuntimeError(f"{program.name} process {process.pid} did not end")
 
     def enable_relay(self):
-        self.prefix.set_values({name: dimlux.sz(text) for name, text in RELAY_SETTINGS.items()}, "Software\\Wine\\Debug")
+        self.prefix.set_values(
+            {name: dimlux.sz(text) for name, text in RELAY_SETTINGS.items()}, "Software\\Wine\\Debug"
+        )
