@@ -25,6 +25,9 @@ class OffSwitch(DimluxTestCase):
         self.assertEqual(dimlux.stored_texts(DESIGNED_RECT), self.prefix.texts())
         self.assertEqual([-2, -5], blanked["rect"][:2])
         self.assertEqual(FACES[CMD_TURN_OFF], Screenshot(self.display).pixel(100, 100), "the red face on the screen")
+        self.display.move_pointer(300, 300)  # its tip opens above all windows, and the next tick puts the face on top
+        tip = poll(lambda: next((tip for tip in self.prefix.driver("tips")["tips"] if tip["visible"]), None), 5)
+        self.assertTrue(poll(lambda: self.stacked_above(blanked["hwnd"], tip["hwnd"]), 1), "the face stays below")
         self.turn_on_by_click()
 
         window = self.prefix.main_window()
@@ -64,6 +67,10 @@ class OffSwitch(DimluxTestCase):
 
     def visible_main_windows(self):
         return [w for w in self.prefix.driver("window")["windows"] if w["visible"]]
+
+    def stacked_above(self, upper, lower):  # in the order of the top-level windows, the topmost first
+        order = [window["hwnd"] for window in self.prefix.driver("titles")["titles"]]
+        return order.index(upper) < order.index(lower)
 
     def turn_on_by_click(self):
         self.display.click(*MIDDLE)
