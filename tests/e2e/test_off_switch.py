@@ -60,13 +60,11 @@ class OffSwitch(DimluxTestCase):
         process = self.prefix.start_dimlux(args=[switch])
         end = time.monotonic() + 20
         while process.poll() is None and time.monotonic() < end:
-            self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.visible_main_windows()])
+            shown = [w["hwnd"] for w in self.prefix.driver("window")["windows"] if w["visible"]]
+            self.assertEqual([window["hwnd"]], shown)
         self.assertEqual([window["pid"]], list({box["pid"] for box in self.prefix.boxes()} | {window["pid"]}))
         self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.prefix.driver("window")["windows"]])
         return self.wait_for_exit(process)
-
-    def visible_main_windows(self):
-        return [w for w in self.prefix.driver("window")["windows"] if w["visible"]]
 
     def stacked_above(self, upper, lower):  # in the order of the top-level windows, the topmost first
         order = [window["hwnd"] for window in self.prefix.driver("titles")["titles"]]
