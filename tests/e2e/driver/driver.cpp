@@ -134,14 +134,26 @@ std::string WindowJson(HWND hwnd) {
   return window.Num(L"focus", focusId).Put(L"buttons", ButtonsJson(hwnd)).End();
 }
 
+// Its buttons' ids, and where each is on the screen ("places": {"6": [x, y, width, height], ...}).
 std::string BoxJson(HWND box) {
-  Json buttons(true);
+  Json buttons(true), places;
   // Until Wine has set a box up it holds every button; only the ones it shows are visible.
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    if (IsWindowVisible(GetDlgItem(box, id))) buttons.Item(std::to_string(id));  // false for a missing one too
+    HWND button = GetDlgItem(box, id);
+    RECT r;
+    if (!IsWindowVisible(button) || !GetWindowRect(button, &r)) continue;  // false for a missing one too
+    buttons.Item(std::to_string(id));
+    places.Rect(std::to_wstring(id), r);
   }
+  RECT r;
+  GetWindowRect(box, &r);
   // The text as Windows keeps it: asking the box (WM_GETTEXT) would wait for as long as its thread does not answer.
-  return Described(box).Text(L"text", TextOf(GetDlgItem(box, kBoxTextId))).Put(L"buttons", buttons.End()).End();
+  return Described(box)
+      .Text(L"text", TextOf(GetDlgItem(box, kBoxTextId)))
+      .Put(L"buttons", buttons.End())
+      .Put(L"places", places.End())
+      .Rect(L"rect", r)
+      .End();
 }
 
 std::string TipJson(HWND tip) {
