@@ -24,22 +24,16 @@ constexpr const char* kRegistryErrorText = "Error while accessing the registry!\
 constexpr const char* kStartupTip = "Dimlux starts with Windows. Click to stop it starting with Windows.";
 constexpr const char* kNoStartupTip = "Dimlux does not start with Windows. Click to make it start with Windows.";
 constexpr std::string_view kReadmeFileName = "readme.txt";
-constexpr std::string_view kWakeUpFileName = "getup.txt";
-constexpr std::string_view kWakeUpContent = "Get up :)\r\n";
 constexpr std::string_view kNoRunningCopy = "(the running copy's folder cannot be found; it may still be starting)";
 constexpr std::string_view kNoRunningWindow = "(the running copy's window cannot be found; it may still be starting)";
 
 // File-sync clients and scanners open new files for a moment: the wake-up file is tried this often, a
 // second apart, before its failure counts.
 constexpr int kWakeUpTries = 6;
-constexpr Dword kWakeUpRetryMs = 1000;
+constexpr unsigned kWakeUpRetryMs = 1000;
 
 constexpr int kExitRegistryError = 2;
 constexpr int kExitFatal = 3;
-
-// Blanking places the frame this far beyond the screen's left and top edges.
-constexpr int kBlankedX = -2;
-constexpr int kBlankedY = -5;
 
 // To nearest, ties to even, clamped to 32 bits.
 std::int32_t RoundToLong(double value) {
@@ -60,13 +54,6 @@ bool SameTwips(float value, std::int32_t field) {
   return std::floor(twips) == field || RoundToLong(twips) == field;
 }
 
-// A file in a folder; empty when the folder is not known: never a file in some other folder.
-Text FileIn(Text folder, std::string_view name) {
-  if (folder.empty()) return {};
-  if (!folder.view().ends_with('\\')) folder += '\\';
-  return folder + name;
-}
-
 }  // namespace
 
 // --- Layout operations shared by the handlers ---
@@ -74,22 +61,8 @@ Text FileIn(Text folder, std::string_view name) {
 bool Main::IsNormal() { return platform_.Caption(Control::cmdTurnOff) == kNormalCaption; }
 
 void Main::ApplySavedGeometry() {
-  platform_.Move(static_cast<float>(lngLeft), static_cast<float>(lngTop), static_cast<float>(lngRight),
-                 static_cast<float>(lngBottom));
-}
-
-void Main::NormalLayout() {
-  platform_.SetButtonHeight(Control::cmdTurnOff, platform_.ScaleHeight());
-  platform_.SetButtonWidth(Control::cmdTurnOff, platform_.ScaleWidth() - platform_.ButtonWidth(Control::cmdSettings));
-}
-
-void Main::BlankedLayout() {
-  platform_.SetButtonHeight(Control::cmdTurnOff, platform_.ScaleHeight());
-  platform_.SetButtonWidth(Control::cmdTurnOff, platform_.ScaleWidth());
-}
-
-void Main::KeepOnTop() {
-  platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, 0, 0, 0, 0, kSwpNoSize | kSwpNoMove | kSwpShowWindow);
+  platform_.MoveWidget({static_cast<float>(lngLeft), static_cast<float>(lngTop), static_cast<float>(lngRight),
+                        static_cast<float>(lngBottom)});
 }
 
 void Main::StartupIndicator() {
@@ -114,7 +87,7 @@ void Main::Tick(Timer timer) {
 
 void Main::Form_Load() {
   inHandlerWithBoxes_ = true;
-  if (platform_.PrevInstance()) {
+  if (platform_.RunningCopyFound()) {
     if (turnOffAtStart_) {
       PassOnTurnOff();
     } else {
@@ -123,18 +96,14 @@ void Main::Form_Load() {
     if (!ended_) EndProgram(0);
     return;
   }
-  HKey hKey = OpenSettingsKey(platform_);
-  if (hKey == 0) {
-    hKey = CreateAndSeedSettings();
-    if (hKey == 0) return;
-  }
-  ReadSettings(hKey);
-  platform_.RegCloseKey(hKey);
+  platform_.MarkThisCopy();
+  if (!platform_.KeyOpens(Key::kSettings) && !CreateAndSeedSettings()) return;
+  ReadSettings();
 
   ApplySavedGeometry();
   KeepReachable(platform_);
-  KeepOnTop();
-  NormalLayout();
+  platform_.KeepOnTop();
+  platform_.ShowNormalFace();
   StartupIndicator();
   platform_.EnableTimer(Timer::tmrSticky, true);
   inHandlerWithBoxes_ = false;
@@ -147,17 +116,10 @@ void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
 // A second copy only passes the wish on: the running copy, wherever it is kept, looks for the wake-up file in
 // its own folder. Where that folder cannot be written, a window message carries the wish instead.
 void Main::AnswerSecondCopy() {
-  if (platform_.MsgBox(kSecondCopyText, kTitle, kMbYesNo | kMbIconInformation) != kIdYes) return;
+  if (!platform_.Ask(kSecondCopyText, kTitle)) return;
   Text path;
-  if (WriteWakeUpFile(&path) || platform_.PostWish(Wish::kWakeUp)) return;
+  if (TryForAWhile([&] { return platform_.LeaveWakeUpFile(&path); }) || platform_.PostWish(Wish::kWakeUp)) return;
   Fatal("Could not write the wake-up file", path.empty() ? kNoRunningCopy : path.view());
-}
-
-bool Main::WriteWakeUpFile(Text* path) {
-  return TryForAWhile([&] {
-    *path = FileIn(platform_.RunningCopyFolder(), kWakeUpFileName);
-    return path->empty() ? FileWrite::kHeld : platform_.WriteNewFile(*path, kWakeUpContent);
-  });
 }
 
 // Started to turn the display off while a copy runs: that copy does it, and this one asks nothing.
@@ -179,67 +141,62 @@ bool Main::TryForAWhile(Attempt attempt) {
   return false;
 }
 
-// First run: creates the key, seeds it from the designed window and offers the readme. Returns the open
-// key, or 0 after telling the user that the registry cannot be used.
-HKey Main::CreateAndSeedSettings() {
-  HKey hKey = 0;
-  platform_.RegCreateKeyExA(kHkeyCurrentUser, kSettingsSubKey, 0, "REG_DWORD", 0, kKeyAllAccess, nullptr, &hKey,
-                            nullptr);
-  if (hKey == 0) {
-    platform_.MsgBox(Text(kRegistryErrorText) + kSupportEmail, kTitle, kMbOk | kMbIconExclamation);
+// First run: creates the key, seeds it from the designed window and offers the readme. False after telling
+// the user that the registry cannot be used.
+bool Main::CreateAndSeedSettings() {
+  if (!platform_.CreateKey(Key::kSettings)) {
+    platform_.Tell(Text(kRegistryErrorText) + kSupportEmail, kTitle, Alert::kWarning);
     EndProgram(kExitRegistryError);
-    return 0;
+    return false;
   }
-  WriteGeometryValue(platform_, hKey, kTopValue, platform_.Top());
-  WriteGeometryValue(platform_, hKey, kBottomValue, platform_.Height());
-  WriteGeometryValue(platform_, hKey, kLeftValue, platform_.Left());
-  WriteGeometryValue(platform_, hKey, kRightValue, platform_.Width());
-  WriteStartupValue(platform_, hKey, 0);
+  const Place designed = platform_.WidgetPlace();
+  WriteGeometryValue(platform_, kTopValue, designed.top);
+  WriteGeometryValue(platform_, kBottomValue, designed.height);
+  WriteGeometryValue(platform_, kLeftValue, designed.left);
+  WriteGeometryValue(platform_, kRightValue, designed.width);
+  WriteStartupValue(platform_, 0);
   // No box between the key that turns the display off and a dark screen.
-  if (!turnOffAtStart_ && platform_.MsgBox(kFirstRunText, kTitle, kMbYesNo | kMbIconInformation) == kIdYes) {
-    OpenReadme();
-  }
-  return hKey;
+  if (!turnOffAtStart_ && platform_.Ask(kFirstRunText, kTitle)) OpenReadme();
+  return true;
 }
 
 // The readme that comes beside the exe opens without a network; the web page only where it is missing.
 void Main::OpenReadme() {
-  const Text readme = FileIn(platform_.ProgramFolder(), kReadmeFileName);
-  const bool local = !readme.empty() && platform_.NormalFileExists(readme);
-  platform_.ShellExecuteA(platform_.hWnd(), nullptr, local ? readme.c_str() : kReadmeUrl, nullptr, nullptr,
-                          kSwShowNormal);
+  const Text readme = platform_.FileBesideExe(kReadmeFileName);
+  platform_.Open(readme.empty() ? std::string_view(kReadmeUrl) : readme.view());
 }
 
 // A value that is missing or cannot be converted gets what a first run would store, so one damaged value
 // neither stops the program from starting nor costs the user the other settings. The window still has
 // its designed geometry here, which is what a first run stores.
-void Main::ReadSettings(HKey hKey) {
-  lngTop = ReadGeometry(hKey, kTopValue, platform_.Top());
-  lngLeft = ReadGeometry(hKey, kLeftValue, platform_.Left());
-  lngBottom = ReadGeometry(hKey, kBottomValue, platform_.Height());
-  lngRight = ReadGeometry(hKey, kRightValue, platform_.Width());
-  intStartup = ReadStartup(hKey);
+void Main::ReadSettings() {
+  const Place designed = platform_.WidgetPlace();
+  lngTop = ReadGeometry(kTopValue, designed.top);
+  lngLeft = ReadGeometry(kLeftValue, designed.left);
+  lngBottom = ReadGeometry(kBottomValue, designed.height);
+  lngRight = ReadGeometry(kRightValue, designed.width);
+  intStartup = ReadStartup();
 }
 
-std::int32_t Main::ReadGeometry(HKey hKey, const char* name, float designed) {
+std::int32_t Main::ReadGeometry(const char* name, float designed) {
   constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
   const Text separator = platform_.DecimalSeparator();
   std::int64_t value = 0;
-  if (!ParseSetting(RegQueryStringValue(platform_, hKey, name), separator, kMin, kMax, &value)) {
-    WriteGeometryValue(platform_, hKey, name, designed);
+  if (!ParseSetting(platform_.ReadText(Key::kSettings, name), separator, kMin, kMax, &value)) {
+    WriteGeometryValue(platform_, name, designed);
     ParseSetting(FormatNumber(designed, separator), separator, kMin, kMax, &value);
   }
   return static_cast<std::int32_t>(value);
 }
 
-std::int16_t Main::ReadStartup(HKey hKey) {
+std::int16_t Main::ReadStartup() {
   constexpr std::int64_t kMin = std::numeric_limits<std::int16_t>::min();
   constexpr std::int64_t kMax = std::numeric_limits<std::int16_t>::max();
   std::int64_t value = 0;
-  if (!ParseSetting(RegQueryStringValue(platform_, hKey, kStartupValue), platform_.DecimalSeparator(), kMin, kMax,
+  if (!ParseSetting(platform_.ReadText(Key::kSettings, kStartupValue), platform_.DecimalSeparator(), kMin, kMax,
                     &value)) {
-    WriteStartupValue(platform_, hKey, 0);
+    WriteStartupValue(platform_, 0);
     value = 0;
   }
   return static_cast<std::int16_t>(value);
@@ -251,31 +208,23 @@ void Main::cmdTurnOff_Click() {
   if (IsNormal()) {
     platform_.SetCaption(Control::cmdTurnOff, kBlankedCaption);
     platform_.EnableTimer(Timer::tmr, true);
-    // The twip counts go where pixels are expected: far more than the screen, which Windows limits to
-    // what covers it.
-    const std::int32_t width = RoundToLong(platform_.ScreenPixelsX() * static_cast<double>(platform_.TwipsPerPixelX()));
-    const std::int32_t height = RoundToLong(platform_.ScreenPixelsY() *
-                                            static_cast<double>(platform_.TwipsPerPixelY()));
-    platform_.SetWindowPos(platform_.hWnd(), kHwndTopmost, kBlankedX, kBlankedY, width, height, kSwpShowWindow);
-    BlankedLayout();
+    platform_.CoverScreen();
     // At once rather than on the first tick, which comes only after the whole screen is painted red.
-    DisplayOff();
+    platform_.AskDisplayOff();
   } else {
     platform_.SetCaption(Control::cmdTurnOff, kNormalCaption);
     ApplySavedGeometry();
     KeepReachable(platform_);
-    NormalLayout();
+    platform_.ShowNormalFace();
     platform_.EnableTimer(Timer::tmr, false);
   }
 }
 
 void Main::tmr_Timer() {
   if (ended_) return;
-  KeepOnTop();
-  DisplayOff();
+  platform_.KeepOnTop();
+  platform_.AskDisplayOff();
 }
-
-void Main::DisplayOff() { platform_.SendMessageA(platform_.hWnd(), kWmSysCommand, kScMonitorPower, kMonitorOff); }
 
 // --- Position keeper ---
 
@@ -296,44 +245,36 @@ void Main::AnswerWakeUp() {
   const bool wished = std::exchange(wakeUpWished_, false);
   const bool fileTaken = TakeWakeUpFile();
   if (ended_ || !(wished || fileTaken)) return;
-  platform_.SetTop(0);
-  platform_.SetLeft(0);
+  const Place place = platform_.WidgetPlace();
+  platform_.MoveWidget({0, 0, place.width, place.height});
 }
 
 // Whether the wake-up file was there and is gone now.
 bool Main::TakeWakeUpFile() {
-  const Text path = FileIn(platform_.ProgramFolder(), kWakeUpFileName);
-  if (path.empty() || !platform_.NormalFileExists(path)) {
+  Text path;
+  const WakeUpFile found = platform_.TakeWakeUpFile(&path);
+  if (found != WakeUpFile::kHeld) {
     failedDeletes_ = 0;
-    return false;
+    return found == WakeUpFile::kTaken;
   }
-  if (!platform_.DeleteFileA(path)) {
-    if (++failedDeletes_ == kWakeUpTries) Fatal("Could not delete the wake-up file", path);
-    return false;
-  }
-  failedDeletes_ = 0;
-  return true;
+  if (++failedDeletes_ == kWakeUpTries) Fatal("Could not delete the wake-up file", path);
+  return false;
 }
 
 void Main::StoreGeometryIfChanged() {
-  const float top = platform_.Top();
-  const float left = platform_.Left();
-  const float height = platform_.Height();
-  const float width = platform_.Width();
-  if (SameTwips(top, lngTop) && SameTwips(left, lngLeft) && SameTwips(height, lngBottom) &&
-      SameTwips(width, lngRight)) {
+  const Place place = platform_.WidgetPlace();
+  if (SameTwips(place.top, lngTop) && SameTwips(place.left, lngLeft) && SameTwips(place.height, lngBottom) &&
+      SameTwips(place.width, lngRight)) {
     return;
   }
-  const HKey hKey = OpenSettingsKey(platform_);
-  WriteGeometryValue(platform_, hKey, kTopValue, top);
-  WriteGeometryValue(platform_, hKey, kBottomValue, height);
-  WriteGeometryValue(platform_, hKey, kLeftValue, left);
-  WriteGeometryValue(platform_, hKey, kRightValue, width);
-  platform_.RegCloseKey(hKey);
-  lngTop = RoundToLong(top);
-  lngLeft = RoundToLong(left);
-  lngBottom = RoundToLong(height);
-  lngRight = RoundToLong(width);
+  WriteGeometryValue(platform_, kTopValue, place.top);
+  WriteGeometryValue(platform_, kBottomValue, place.height);
+  WriteGeometryValue(platform_, kLeftValue, place.left);
+  WriteGeometryValue(platform_, kRightValue, place.width);
+  lngTop = RoundToLong(place.top);
+  lngLeft = RoundToLong(place.left);
+  lngBottom = RoundToLong(place.height);
+  lngRight = RoundToLong(place.width);
 }
 
 // --- Start with Windows ---
@@ -373,7 +314,7 @@ void Main::Fatal(std::string_view failure, std::string_view concerned) {
   platform_.EnableTimer(Timer::tmr, false);
   platform_.EnableTimer(Timer::tmrSticky, false);
   ended_ = true;
-  platform_.MsgBox(Text(failure) + ":\r\n" + concerned, kTitle, kMbOk | kMbIconStop);
+  platform_.Tell(Text(failure) + ":\r\n" + concerned, kTitle, Alert::kError);
   EndProgram(kExitFatal);
 }
 

@@ -41,23 +41,18 @@ class Main final : public FormEvents {
  private:
   bool IsNormal();
   void ApplySavedGeometry();
-  void NormalLayout();
-  void BlankedLayout();
-  void KeepOnTop();
-  void DisplayOff();
   void StartupIndicator();
 
   void AnswerSecondCopy();
-  bool WriteWakeUpFile(Text* path);
   void PassOnTurnOff();
   template <typename Attempt>
   bool TryForAWhile(Attempt attempt);
   void CarryOutTurnOffWish();
-  HKey CreateAndSeedSettings();
+  bool CreateAndSeedSettings();
   void OpenReadme();
-  void ReadSettings(HKey hKey);
-  std::int32_t ReadGeometry(HKey hKey, const char* name, float designed);
-  std::int16_t ReadStartup(HKey hKey);
+  void ReadSettings();
+  std::int32_t ReadGeometry(const char* name, float designed);
+  std::int16_t ReadStartup();
   void AnswerWakeUp();
   bool TakeWakeUpFile();
   void StoreGeometryIfChanged();

@@ -13,7 +13,7 @@ constexpr int kExitUnknownCommandLine = 1;
 int StartProgram(Platform& platform, std::string_view commandLine) {
   const Request request = ParseCommandLine(commandLine);
   if (request == Request::kUnknown) {
-    platform.MsgBox(UnknownCommandLineText(commandLine), "Dimlux", kMbOk | kMbIconExclamation);
+    platform.Tell(UnknownCommandLineText(commandLine), "Dimlux", Alert::kWarning);
     return kExitUnknownCommandLine;
   }
   Main main(platform, request == Request::kTurnOff);

@@ -11,37 +11,23 @@ constexpr const char* kOfferDisable = "Start on Windows startup enabled\r\nDo yo
 constexpr const char* kOfferEnable = "Start on Windows startup not enabled\r\nDo you want to enable it?";
 constexpr const char* kAddError = "Error adding Dimlux to system startup!";
 
-bool Confirmed(Platform& platform, const char* question) {
-  return platform.MsgBox(question, kBoxTitle, kMbYesNo | kMbIconInformation) == kIdYes;
-}
-
-bool WriteRunEntry(Platform& platform, HKey hKey, const Text& data) {
-  return platform.RegSetValueExA(hKey, kRunValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(data.c_str()),
-                                 static_cast<Dword>(data.size())) == kErrorSuccess;
-}
+bool Confirmed(Platform& platform, const char* question) { return platform.Ask(question, kBoxTitle); }
 
 std::int16_t Disable(Platform& platform) {
-  StoreStartupSetting(platform, 0);
-  HKey hKey = OpenUserKey(platform, kRunSubKey);
-  platform.RegDeleteValueA(hKey, kRunValue);
-  platform.RegCloseKey(hKey);
+  WriteStartupValue(platform, 0);
+  platform.DeleteValue(Key::kRun, kRunValue);
   return 0;
 }
 
 std::int16_t Enable(Platform& platform) {
-  std::int16_t intStartup = 1;
-  StoreStartupSetting(platform, intStartup);
-  HKey hKey = OpenUserKey(platform, kRunSubKey);
+  WriteStartupValue(platform, 1);
   const Text data = RunEntryData(platform);
   // No path is better than a cut or garbled one, which Windows would fail to start without a word.
-  if (data.empty() || !WriteRunEntry(platform, hKey, data)) {
-    platform.MsgBox(kAddError, "Dimlux", kMbOk | kMbIconStop);
-    intStartup = 0;
-    // Keep the stored flag in step with the missing entry, so the next start shows "+" too.
-    StoreStartupSetting(platform, intStartup);
-  }
-  platform.RegCloseKey(hKey);
-  return intStartup;
+  if (!data.empty() && platform.WriteText(Key::kRun, kRunValue, data)) return 1;
+  platform.Tell(kAddError, "Dimlux", Alert::kError);
+  // Keep the stored flag in step with the missing entry, so the next start shows "+" too.
+  WriteStartupValue(platform, 0);
+  return 0;
 }
 
 }  // namespace

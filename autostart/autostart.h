@@ -1,4 +1,4 @@
-// Starting with Windows: the program's entry under the current user's Run key.
+// Starting with Windows: the program's entry in the current user's Run key.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,6 @@
 
 namespace dimlux {
 
-constexpr const char* kRunSubKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunValue = "Dimlux";
 
 // The entry's data: the running executable's full path in quotes, so that a folder with spaces in its

@@ -1,5 +1,6 @@
-// What the program needs from Windows, as one interface. The logic above it is plain C++ that builds
-// anywhere; platform/win32/ implements it with the real calls, the unit tests with a fake.
+// What the program needs from Windows, as one interface that says what the logic means. The logic above it is
+// plain C++ that builds anywhere; platform/win32/ implements it with the real calls and keeps every detail of
+// them that stored data and other copies rely on, the unit tests with a small model.
 #pragma once
 
 #include <cstdint>
@@ -9,49 +10,14 @@
 
 namespace dimlux {
 
-// Win32 scalar types, by width (LONG, DWORD, HKEY, HWND).
-using Long = std::int32_t;
-using Dword = std::uint32_t;
-using HKey = std::uintptr_t;
-using Hwnd = std::uintptr_t;
-using HMonitor = std::uintptr_t;
-
-// A rectangle in pixels of the virtual screen, as RECT: right and bottom lie just outside it.
-struct Rect {
-  Long left, top, right, bottom;
+// A place on the screen in twips: left and top edges, width and height. Twips are the unit of every stored
+// value and of every figure the logic compares; only Windows speaks pixels, and the backend converts.
+struct Place {
+  float left, top, width, height;
 };
 
-// Predefined keys are sign-extended 32-bit values, as windows.h defines them.
-constexpr HKey kHkeyCurrentUser = static_cast<HKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001)));
-constexpr Dword kKeyAllAccess = 0xF003F;
-constexpr Dword kRegSz = 1;
-constexpr Dword kRegBinary = 3;
-constexpr Dword kRegDword = 4;
-constexpr Long kErrorSuccess = 0;
-constexpr Long kErrorFileNotFound = 2;
-constexpr Long kErrorAccessDenied = 5;
-constexpr Long kErrorInvalidHandle = 6;
-constexpr Long kErrorMoreData = 234;
-
-constexpr Dword kMbOk = 0x0;
-constexpr Dword kMbYesNo = 0x4;
-constexpr Dword kMbIconStop = 0x10;
-constexpr Dword kMbIconExclamation = 0x30;
-constexpr Dword kMbIconInformation = 0x40;
-constexpr int kIdOk = 1;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-
-constexpr Hwnd kHwndTopmost = static_cast<Hwnd>(-1);
-constexpr Dword kSwpNoSize = 0x1;
-constexpr Dword kSwpNoMove = 0x2;
-constexpr Dword kSwpShowWindow = 0x40;
-constexpr Dword kWmSysCommand = 0x0112;
-constexpr std::uintptr_t kScMonitorPower = 0xF170;
-constexpr std::intptr_t kMonitorOff = 2;
-constexpr int kSwShowNormal = 1;
-constexpr Dword kMonitorDefaultToNull = 0;
-constexpr Dword kMonitorDefaultToNearest = 2;
+// The registry keys under the current user: the program's settings, and the programs that start with Windows.
+enum class Key { kSettings, kRun };
 
 enum class Control { cmdOpt, cmdTurnOff, cmdSettings };
 enum class Timer { tmr, tmrSticky };
@@ -59,6 +25,10 @@ enum class Timer { tmr, tmrSticky };
 enum class Wish { kWakeUp = 1, kTurnOff = 2 };
 // How writing a file went: a file another program holds for a moment may be written on a later try.
 enum class FileWrite { kWritten, kHeld, kRefused };
+// What taking the wake-up file found: none, one taken away, or one that another program holds.
+enum class WakeUpFile { kAbsent, kTaken, kHeld };
+// A box that tells: of something to put right (the exclamation mark), or of a failure (the stop sign).
+enum class Alert { kWarning, kError };
 
 // How the window looks as created. Positions and sizes in twips, colours as 0x00BBGGRR.
 struct ButtonDesign {
@@ -103,90 +73,76 @@ class FormEvents {
 
 class Platform {
  public:
-  // Registry, with the Win32 names, arguments and return codes.
-  virtual Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) = 0;
-  virtual Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword Reserved, const char* lpClass, Dword dwOptions,
-                               Dword samDesired, const void* lpSecurityAttributes, HKey* phkResult,
-                               Dword* lpdwDisposition) = 0;
-  virtual Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword* lpReserved, Dword* lpType,
-                                unsigned char* lpData, Dword* lpcbData) = 0;
-  virtual Long RegSetValueExA(HKey hKey, const char* lpValueName, Dword Reserved, Dword dwType,
-                              const unsigned char* lpData, Dword cbData) = 0;
-  virtual Long RegDeleteValueA(HKey hKey, const char* lpValueName) = 0;
-  virtual Long RegCloseKey(HKey hKey) = 0;
+  // --- Registry: text values in a key, each call on its own ---
+  // Whether the key is there and opens for reading and writing.
+  virtual bool KeyOpens(Key key) = 0;
+  // Creates the key, or opens it where it is there; false when neither can be done.
+  virtual bool CreateKey(Key key) = 0;
+  // The value's text; empty when it is absent or cannot be read as a short text.
+  virtual Text ReadText(Key key, const char* name) = 0;
+  virtual bool WriteText(Key key, const char* name, std::string_view text) = 0;
+  virtual void DeleteValue(Key key, const char* name) = 0;
 
-  // The window. Creates it hidden from its design and reports its events to `events`; false if it could
-  // not be created (no desktop to show it on, out of resources).
+  // --- The widget ---
+  // Creates it hidden from its design and reports its events to `events`; false if it could not be created
+  // (no desktop to show it on, out of resources).
   virtual bool CreateForm(const FormDesign& design, FormEvents& events) = 0;
   // Shows it with the focus on `focus` and runs the message loop until it is gone; returns the exit code.
   virtual int RunForm(Control focus) = 0;
-
-  // Outer rectangle in twips. Setting snaps to whole pixels, so a value read and set again reads the same.
-  virtual float Top() = 0;
-  virtual float Left() = 0;
-  virtual float Width() = 0;
-  virtual float Height() = 0;
-  virtual void SetTop(float twips) = 0;
-  virtual void SetLeft(float twips) = 0;
-  // Places and sizes it in one step: one move for Windows to make rather than four.
-  virtual void Move(float left, float top, float width, float height) = 0;
-  virtual float ScaleWidth() = 0;
-  virtual float ScaleHeight() = 0;
-  virtual Hwnd hWnd() = 0;
+  // Its outer rectangle. Moving snaps to whole pixels, so a place read and moved to again reads the same.
+  virtual Place WidgetPlace() = 0;
+  virtual void MoveWidget(const Place& place) = 0;
+  // The strip above the client area, within the side frames, by which the widget is dragged.
+  virtual Place CaptionBar() = 0;
+  // Above every window that is not kept on top itself, and shown.
+  virtual void KeepOnTop() = 0;
+  // Turn Off as high as the client area and as wide as it less "+" beside it: the normal face.
+  virtual void ShowNormalFace() = 0;
+  // The widget over the whole screen and above other windows, Turn Off filling it: the blanked face.
+  virtual void CoverScreen() = 0;
+  // Asks Windows to power the display down.
+  virtual void AskDisplayOff() = 0;
+  // The work area (a display less its taskbar and docked bars) of the display that shows most of `area`;
+  // with `nearest`, of the nearest display when none shows any of it. False when there is none.
+  virtual bool WorkArea(const Place& area, bool nearest, Place* work) = 0;
 
   virtual Text Caption(Control control) = 0;
   virtual void SetCaption(Control control, std::string_view caption) = 0;
-  virtual float ButtonWidth(Control control) = 0;
-  virtual void SetButtonWidth(Control control, float twips) = 0;
-  virtual void SetButtonHeight(Control control, float twips) = 0;
   virtual void SetFocus(Control control) = 0;
   // The text shown when the mouse rests on the button, kept as given: it must last as long as the window.
   virtual void SetToolTip(Control control, const char* text) = 0;
   virtual void EnableTimer(Timer timer, bool enabled) = 0;
 
-  virtual Long SetWindowPos(Hwnd hWnd, Hwnd hWndInsertAfter, int X, int Y, int cx, int cy, Dword uFlags) = 0;
-  virtual std::intptr_t SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  // --- Boxes, modal to the program ---
+  // A Yes/No question; whether it was answered Yes.
+  virtual bool Ask(std::string_view question, std::string_view title) = 0;
+  virtual void Tell(std::string_view text, std::string_view title, Alert alert) = 0;
+  // Opens a file or a web page as the user's default program for it does.
+  virtual void Open(std::string_view fileOrPage) = 0;
 
-  // Modal to the application; returns the button pressed (kIdYes, ...).
-  virtual int MsgBox(std::string_view text, std::string_view title, Dword style) = 0;
-  virtual std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile, const char* lpParameters,
-                                      const char* lpDirectory, int nShowCmd) = 0;
-
-  // Files, by full path. Each returns whether it succeeded.
-  // Creates or truncates the file.
-  virtual FileWrite WriteNewFile(std::string_view path, std::string_view bytes) = 0;
-  // Hidden and system files do not count.
-  virtual bool NormalFileExists(std::string_view path) = 0;
-  virtual bool DeleteFileA(std::string_view path) = 0;
-
-  // The display that shares most of `rect` with it; with kMonitorDefaultToNearest the nearest one when none
-  // does, else 0.
-  virtual HMonitor MonitorFromRect(const Rect& rect, Dword dwFlags) = 0;
-  // The display's work area: its rectangle less the taskbar and docked bars. False for no display.
-  virtual bool GetMonitorWorkArea(HMonitor hMonitor, Rect* work) = 0;
-
-  // Primary display size in pixels, and twips per pixel (1440 / logical dpi) across and down.
-  virtual int ScreenPixelsX() = 0;
-  virtual int ScreenPixelsY() = 0;
-  virtual float TwipsPerPixelX() = 0;
-  virtual float TwipsPerPixelY() = 0;
-
-  // Whether another copy runs in this user's session, wherever it is kept.
-  virtual bool PrevInstance() = 0;
-  // The program folder of that other copy, from its window and process image; empty when it cannot be
-  // found (it is still starting, or its path cannot be had whole).
-  virtual Text RunningCopyFolder() = 0;
-  // Posts the wish to that other copy's window; false when there is none to post it to, or Windows refuses
+  // --- This copy and the running one ---
+  // Whether another copy runs in this user's session, wherever it is kept. The first copy to ask holds
+  // the session from then on, so that later copies find it.
+  virtual bool RunningCopyFound() = 0;
+  // Marks this copy's window as the one that later copies pass their wishes to.
+  virtual void MarkThisCopy() = 0;
+  // Leaves the wake-up file in the running copy's folder, for it to find on a tick. `path` is where it is
+  // left, or empty while that folder cannot be found (the running copy is still starting, or its path
+  // cannot be had whole): then it counts as held, to be tried again.
+  virtual FileWrite LeaveWakeUpFile(Text* path) = 0;
+  // Takes this copy's own wake-up file away; `path` is where it is looked for.
+  virtual WakeUpFile TakeWakeUpFile(Text* path) = 0;
+  // Posts the wish to the running copy's window; false when there is none to post it to, or Windows refuses
   // (a copy of another user's or of a higher integrity level does not take it).
   virtual bool PostWish(Wish wish) = 0;
-  // The running executable's full path, and its folder (no trailing backslash, except at a drive's root).
-  // Both are empty when the path cannot be had whole (too long, or not in the ANSI calls' code page).
-  virtual Text ProgramFolder() = 0;
+  // The file of that name in the running executable's folder; empty when there is none.
+  virtual Text FileBesideExe(std::string_view name) = 0;
+  // The running executable's full path; empty when it cannot be had whole (too long, or not in the ANSI
+  // calls' code page).
   virtual Text ExePath() = 0;
   virtual Text DecimalSeparator() = 0;  // the user's locale
 
-  virtual void Sleep(Dword dwMilliseconds) = 0;
-
+  virtual void Sleep(unsigned milliseconds) = 0;
   // Ends the process. Under test it only records the code, so callers return right after.
   virtual void EndProcess(int exitCode) = 0;
 

@@ -6,7 +6,6 @@ namespace dimlux {
 
 namespace {
 
-constexpr std::size_t kQueryBufferSize = 255;
 constexpr int kFractionDigits = 4;
 constexpr std::uint64_t kFractionScale = 10000;
 // Beyond this a float has no fraction left, and no window gets anywhere near it.
@@ -33,40 +32,12 @@ std::string_view TrimBlanks(std::string_view text) {
 
 }  // namespace
 
-HKey OpenUserKey(Platform& platform, const char* subKey) {
-  HKey hKey = 0;
-  platform.RegOpenKeyExA(kHkeyCurrentUser, subKey, 0, kKeyAllAccess, &hKey);
-  return hKey;
+void WriteGeometryValue(Platform& platform, const char* strValueName, float twips) {
+  platform.WriteText(Key::kSettings, strValueName, FormatNumber(twips, platform.DecimalSeparator()));
 }
 
-HKey OpenSettingsKey(Platform& platform) { return OpenUserKey(platform, kSettingsSubKey); }
-
-Text RegQueryStringValue(Platform& platform, HKey hKey, const char* strValueName) {
-  unsigned char buffer[kQueryBufferSize] = {};
-  Dword size = kQueryBufferSize;
-  Dword type = kRegSz;
-  if (platform.RegQueryValueExA(hKey, strValueName, nullptr, &type, buffer, &size) != kErrorSuccess) return {};
-  // Text of exactly 255 characters fills the buffer and leaves no NUL: it is returned whole.
-  std::size_t length = 0;
-  while (length < kQueryBufferSize && buffer[length] != 0) ++length;
-  return Text(std::string_view(reinterpret_cast<const char*>(buffer), length));
-}
-
-void WriteGeometryValue(Platform& platform, HKey hKey, const char* strValueName, float twips) {
-  Text text = FormatNumber(twips, platform.DecimalSeparator());
-  platform.RegSetValueExA(hKey, strValueName, 0, kRegSz, reinterpret_cast<const unsigned char*>(text.c_str()),
-                          static_cast<Dword>(text.size()));
-}
-
-void WriteStartupValue(Platform& platform, HKey hKey, std::int16_t intStartup) {
-  const char flag = intStartup == 1 ? '1' : '0';
-  platform.RegSetValueExA(hKey, kStartupValue, 0, kRegSz, reinterpret_cast<const unsigned char*>(&flag), 1);
-}
-
-void StoreStartupSetting(Platform& platform, std::int16_t intStartup) {
-  HKey hKey = OpenSettingsKey(platform);
-  WriteStartupValue(platform, hKey, intStartup);
-  platform.RegCloseKey(hKey);
+void WriteStartupValue(Platform& platform, std::int16_t intStartup) {
+  platform.WriteText(Key::kSettings, kStartupValue, intStartup == 1 ? "1" : "0");
 }
 
 Text FormatNumber(float value, std::string_view decimalSeparator) {

@@ -1,4 +1,4 @@
-// The per-user settings key: where it is, how its values are written, read and converted.
+// The per-user settings key: its values, how they are written and converted.
 #pragma once
 
 #include <cstdint>
@@ -8,27 +8,16 @@
 
 namespace dimlux {
 
-constexpr const char* kSettingsSubKey = "Software\\Dimlux";
 constexpr const char* kTopValue = "Top";
 constexpr const char* kLeftValue = "Left";
 constexpr const char* kBottomValue = "Bottom";  // holds the window's height
 constexpr const char* kRightValue = "Right";    // holds the window's width
 constexpr const char* kStartupValue = "Startup";
 
-// Opens a key under the current user with full access; 0 when it cannot be opened.
-HKey OpenUserKey(Platform& platform, const char* subKey);
-// The settings key, opened as above.
-HKey OpenSettingsKey(Platform& platform);
-
-// The text of a value, up to its first NUL; empty when the value is absent, too large or unreadable.
-Text RegQueryStringValue(Platform& platform, HKey hKey, const char* strValueName);
-
-// Writes a geometry value as decimal text with the user's decimal separator, without a NUL.
-void WriteGeometryValue(Platform& platform, HKey hKey, const char* strValueName, float twips);
-// Writes the start-up flag as its one-character text.
-void WriteStartupValue(Platform& platform, HKey hKey, std::int16_t intStartup);
-// Opens the key, writes the start-up flag and closes the key again.
-void StoreStartupSetting(Platform& platform, std::int16_t intStartup);
+// Writes a geometry value into the settings key as decimal text with the user's decimal separator.
+void WriteGeometryValue(Platform& platform, const char* strValueName, float twips);
+// Writes the start-up flag into the settings key as its one-character text.
+void WriteStartupValue(Platform& platform, std::int16_t intStartup);
 
 // Decimal text of a twip value: digits for a whole number, otherwise up to four decimals.
 Text FormatNumber(float value, std::string_view decimalSeparator);

@@ -1,4 +1,5 @@
-// The main window: created from its design, one window procedure, buttons drawn by us, twip geometry.
+// The main window: created from its design, one window procedure, buttons drawn by us, twip geometry, the
+// displays it lies on.
 #include "platform/win32/main_window.h"
 
 #include <cmath>
@@ -17,6 +18,10 @@ constexpr int kIconId = 1;
 constexpr int kButtonCount = 3;
 constexpr int kFirstButtonId = 101;  // cmdTurnOff 101, cmdSettings 102, cmdOpt 103
 constexpr UINT_PTR kFirstTimerId = 1;
+// Where the covering frame goes, in pixels beyond the screen's left and top edges.
+constexpr int kCoveringX = -2;
+constexpr int kCoveringY = -5;
+constexpr LPARAM kMonitorOff = 2;
 
 struct Button {
   HWND hwnd = nullptr;
@@ -65,10 +70,40 @@ Button* FindButton(HWND hwnd) {
 int ToPixels(float twips, float twipsPerPixel) { return static_cast<int>(std::lround(twips / twipsPerPixel)); }
 int ToPixels(int twips, float twipsPerPixel) { return ToPixels(static_cast<float>(twips), twipsPerPixel); }
 
+// To nearest, ties to even.
+int RoundToEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+Place InTwips(const RECT& rect) {
+  return {static_cast<float>(rect.left) * g_window.twipsPerPixelX,
+          static_cast<float>(rect.top) * g_window.twipsPerPixelY,
+          static_cast<float>(rect.right - rect.left) * g_window.twipsPerPixelX,
+          static_cast<float>(rect.bottom - rect.top) * g_window.twipsPerPixelY};
+}
+
+RECT InPixels(const Place& place) {
+  const int left = ToPixels(place.left, g_window.twipsPerPixelX);
+  const int top = ToPixels(place.top, g_window.twipsPerPixelY);
+  return {left, top, left + ToPixels(place.width, g_window.twipsPerPixelX),
+          top + ToPixels(place.height, g_window.twipsPerPixelY)};
+}
+
+float TwipsPerPixel(int axis) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, axis);
+  ReleaseDC(nullptr, screen);
+  return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
+}
+
 RECT WindowRect() {
   RECT rect = {};
   GetWindowRect(g_window.hwnd, &rect);
   return rect;
+}
+
+RECT ClientRect() {
+  RECT client = {};
+  GetClientRect(g_window.hwnd, &client);
+  return client;
 }
 
 RECT ChildRect(HWND child) {
@@ -76,10 +111,6 @@ RECT ChildRect(HWND child) {
   GetWindowRect(child, &rect);
   MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
   return rect;
-}
-
-void MoveWindowTo(int x, int y) {
-  SetWindowPos(g_window.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SizeButtonTo(HWND button, int width, int height) {
@@ -262,8 +293,8 @@ bool Win32Platform::CreateForm(const FormDesign& design, FormEvents& events) {
   RegisterWindowClass();
   g_window.events = &events;
   g_window.design = &design;
-  g_window.twipsPerPixelX = TwipsPerPixelX();
-  g_window.twipsPerPixelY = TwipsPerPixelY();
+  g_window.twipsPerPixelX = TwipsPerPixel(LOGPIXELSX);
+  g_window.twipsPerPixelY = TwipsPerPixel(LOGPIXELSY);
 
   RECT rect = {ToPixels(design.clientLeft, g_window.twipsPerPixelX),
                ToPixels(design.clientTop, g_window.twipsPerPixelY), 0, 0};
@@ -298,41 +329,53 @@ int Win32Platform::RunForm(Control focus) {
   return static_cast<int>(msg.wParam);
 }
 
-float Win32Platform::Top() { return static_cast<float>(WindowRect().top) * g_window.twipsPerPixelY; }
-float Win32Platform::Left() { return static_cast<float>(WindowRect().left) * g_window.twipsPerPixelX; }
+Place Win32Platform::WidgetPlace() { return InTwips(WindowRect()); }
 
-float Win32Platform::Width() {
-  const RECT rect = WindowRect();
-  return static_cast<float>(rect.right - rect.left) * g_window.twipsPerPixelX;
+void Win32Platform::MoveWidget(const Place& place) {
+  const RECT rect = InPixels(place);
+  ::SetWindowPos(g_window.hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-float Win32Platform::Height() {
-  const RECT rect = WindowRect();
-  return static_cast<float>(rect.bottom - rect.top) * g_window.twipsPerPixelY;
+// As the caption bar would be with a bottom frame as wide as the side frames.
+Place Win32Platform::CaptionBar() {
+  const RECT window = WindowRect();
+  const RECT client = ClientRect();
+  const LONG frame = (window.right - window.left - client.right) / 2;
+  return InTwips({window.left + frame, window.top, window.right - frame, window.bottom - frame - client.bottom});
 }
 
-void Win32Platform::SetTop(float twips) { MoveWindowTo(WindowRect().left, ToPixels(twips, g_window.twipsPerPixelY)); }
-void Win32Platform::SetLeft(float twips) { MoveWindowTo(ToPixels(twips, g_window.twipsPerPixelX), WindowRect().top); }
-
-void Win32Platform::Move(float left, float top, float width, float height) {
-  ::SetWindowPos(g_window.hwnd, nullptr, ToPixels(left, g_window.twipsPerPixelX),
-                 ToPixels(top, g_window.twipsPerPixelY), ToPixels(width, g_window.twipsPerPixelX),
-                 ToPixels(height, g_window.twipsPerPixelY), SWP_NOZORDER | SWP_NOACTIVATE);
+void Win32Platform::KeepOnTop() {
+  ::SetWindowPos(g_window.hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
 }
 
-float Win32Platform::ScaleWidth() {
-  RECT client = {};
-  GetClientRect(g_window.hwnd, &client);
-  return static_cast<float>(client.right) * g_window.twipsPerPixelX;
+// The frame goes a little beyond the screen's left and top edges. The screen's size in twips goes where pixels
+// are expected: far more than the screen, which Windows limits to what covers it.
+void Win32Platform::CoverScreen() {
+  const int width = RoundToEven(GetSystemMetrics(SM_CXSCREEN) * static_cast<double>(g_window.twipsPerPixelX));
+  const int height = RoundToEven(GetSystemMetrics(SM_CYSCREEN) * static_cast<double>(g_window.twipsPerPixelY));
+  ::SetWindowPos(g_window.hwnd, HWND_TOPMOST, kCoveringX, kCoveringY, width, height, SWP_SHOWWINDOW);
+  const RECT client = ClientRect();
+  SizeButtonTo(ButtonHwnd(Control::cmdTurnOff), client.right, client.bottom);
 }
 
-float Win32Platform::ScaleHeight() {
-  RECT client = {};
-  GetClientRect(g_window.hwnd, &client);
-  return static_cast<float>(client.bottom) * g_window.twipsPerPixelY;
+void Win32Platform::ShowNormalFace() {
+  const RECT client = ClientRect();
+  const RECT plus = ChildRect(ButtonHwnd(Control::cmdSettings));
+  SizeButtonTo(ButtonHwnd(Control::cmdTurnOff), client.right - (plus.right - plus.left), client.bottom);
 }
 
-Hwnd Win32Platform::hWnd() { return reinterpret_cast<Hwnd>(g_window.hwnd); }
+void Win32Platform::AskDisplayOff() { SendMessageA(g_window.hwnd, WM_SYSCOMMAND, SC_MONITORPOWER, kMonitorOff); }
+
+bool Win32Platform::WorkArea(const Place& area, bool nearest, Place* work) {
+  const RECT pixels = InPixels(area);
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  HMONITOR monitor = MonitorFromRect(&pixels, nearest ? MONITOR_DEFAULTTONEAREST : MONITOR_DEFAULTTONULL);
+  if (monitor == nullptr || !GetMonitorInfoA(monitor, &info)) return false;
+  *work = InTwips(info.rcWork);
+  return true;
+}
 
 Text Win32Platform::Caption(Control control) {
   char caption[Text::kCapacity + 1] = {};
@@ -344,21 +387,6 @@ void Win32Platform::SetCaption(Control control, std::string_view caption) {
   const Text captionZ(caption);
   SetWindowTextA(ButtonHwnd(control), captionZ.c_str());
   InvalidateRect(ButtonHwnd(control), nullptr, FALSE);
-}
-
-float Win32Platform::ButtonWidth(Control control) {
-  const RECT rect = ChildRect(ButtonHwnd(control));
-  return static_cast<float>(rect.right - rect.left) * g_window.twipsPerPixelX;
-}
-
-void Win32Platform::SetButtonWidth(Control control, float twips) {
-  const RECT rect = ChildRect(ButtonHwnd(control));
-  SizeButtonTo(ButtonHwnd(control), ToPixels(twips, g_window.twipsPerPixelX), rect.bottom - rect.top);
-}
-
-void Win32Platform::SetButtonHeight(Control control, float twips) {
-  const RECT rect = ChildRect(ButtonHwnd(control));
-  SizeButtonTo(ButtonHwnd(control), rect.right - rect.left, ToPixels(twips, g_window.twipsPerPixelY));
 }
 
 void Win32Platform::SetFocus(Control control) { ::SetFocus(ButtonHwnd(control)); }

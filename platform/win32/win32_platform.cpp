@@ -1,4 +1,4 @@
-// Registry, message boxes, shell, files, display, instance and process: thin wrappers over Win32.
+// Registry, message boxes, shell, files, instance and process: thin wrappers over Win32.
 #include "platform/win32/win32_platform.h"
 
 #include "platform/win32/backend.h"
@@ -6,22 +6,19 @@
 
 namespace dimlux::win32 {
 
-static_assert(kKeyAllAccess == KEY_ALL_ACCESS && kRegSz == REG_SZ && kErrorMoreData == ERROR_MORE_DATA);
-static_assert(kWmSysCommand == WM_SYSCOMMAND && kScMonitorPower == SC_MONITORPOWER && kIdYes == IDYES);
-static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE);
-static_assert(kMonitorDefaultToNull == MONITOR_DEFAULTTONULL && kMonitorDefaultToNearest == MONITOR_DEFAULTTONEAREST);
-
 namespace {
 
-HKEY ToHkey(HKey hKey) { return reinterpret_cast<HKEY>(hKey); }
-HWND ToHwnd(Hwnd hWnd) { return reinterpret_cast<HWND>(hWnd); }
+constexpr char kSettingsSubKey[] = "Software\\Dimlux";
+constexpr char kRunSubKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// The class string the settings key has always been created with.
+constexpr char kSettingsKeyClass[] = "REG_DWORD";
+// A value is read into this many bytes: one that holds more reads as empty, and a text that fills them needs no
+// NUL. Texts are stored without their NUL.
+constexpr DWORD kReadBytes = 255;
 
-float TwipsPerPixel(int axis) {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, axis);
-  ReleaseDC(nullptr, screen);
-  return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
-}
+// The wake-up file that a later copy leaves in the running copy's folder, and what it holds.
+constexpr std::string_view kWakeUpFileName = "getup.txt";
+constexpr std::string_view kWakeUpContent = "Get up :)\r\n";
 
 // Named in the session's namespace: one copy per user session, wherever each copy is kept.
 constexpr char kGuardName[] = "Local\\Dimlux";
@@ -32,6 +29,25 @@ constexpr char kRunningCopyProp[] = "Dimlux.RunningCopy";
 // appended to its folder.
 constexpr DWORD kExePathBytes = 3 * MAX_PATH;
 static_assert(kExePathBytes + 32 < Text::kCapacity);
+
+const char* SubKey(Key key) { return key == Key::kSettings ? kSettingsSubKey : kRunSubKey; }
+
+// A key opened for reading and writing, and closed again when it goes; null when it cannot be opened.
+class OpenedKey {
+ public:
+  explicit OpenedKey(Key key) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SubKey(key), 0, KEY_ALL_ACCESS, &hKey_) != ERROR_SUCCESS) hKey_ = nullptr;
+  }
+  ~OpenedKey() {
+    if (hKey_ != nullptr) RegCloseKey(hKey_);
+  }
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+  HKEY get() const { return hKey_; }
+
+ private:
+  HKEY hKey_ = nullptr;
+};
 
 // Empty rather than wrong: when the path did not fit, or when it does not lead back to the file, as where
 // Windows before 1903 ignores the manifest's UTF-8 and puts "?" or look-alikes for letters the code page lacks.
@@ -51,6 +67,13 @@ Text FolderOf(const Text& path) {
   Text folder(std::string_view(path.c_str(), slash == std::string_view::npos ? 0 : slash));
   if (folder.size() == 2 && folder.view()[1] == ':') folder += '\\';
   return folder;
+}
+
+// A file in a folder; empty when the folder is not known: never a file in some other folder.
+Text FileIn(Text folder, std::string_view name) {
+  if (folder.empty()) return {};
+  if (!folder.view().ends_with('\\')) folder += '\\';
+  return folder + name;
 }
 
 Text ImagePath(DWORD processId) {
@@ -75,90 +98,20 @@ HWND RunningCopyWindow() {
   return found;
 }
 
-}  // namespace
-
-Platform& ThePlatform() {
-  static Win32Platform platform;
-  return platform;
+// The running copy's program folder, from its window and process image; empty when it cannot be found.
+Text RunningCopyFolder() {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(RunningCopyWindow(), &processId);
+  return processId == 0 ? Text() : FolderOf(ImagePath(processId));
 }
 
-Long Win32Platform::RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) {
-  HKEY result = nullptr;
-  const Long status = ::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired, &result);
-  *phkResult = reinterpret_cast<HKey>(result);
-  return status;
-}
-
-Long Win32Platform::RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword Reserved, const char* lpClass,
-                                    Dword dwOptions, Dword samDesired, const void* lpSecurityAttributes,
-                                    HKey* phkResult, Dword* lpdwDisposition) {
-  HKEY result = nullptr;
-  DWORD disposition = 0;
-  const Long status = ::RegCreateKeyExA(
-      ToHkey(hKey), lpSubKey, Reserved, const_cast<char*>(lpClass), dwOptions, samDesired,
-      static_cast<SECURITY_ATTRIBUTES*>(const_cast<void*>(lpSecurityAttributes)), &result, &disposition);
-  *phkResult = reinterpret_cast<HKey>(result);
-  if (lpdwDisposition != nullptr) *lpdwDisposition = disposition;
-  return status;
-}
-
-Long Win32Platform::RegQueryValueExA(HKey hKey, const char* lpValueName, Dword* lpReserved, Dword* lpType,
-                                     unsigned char* lpData, Dword* lpcbData) {
-  DWORD type = lpType != nullptr ? *lpType : 0;
-  DWORD size = lpcbData != nullptr ? *lpcbData : 0;
-  const Long status = ::RegQueryValueExA(ToHkey(hKey), lpValueName, reinterpret_cast<DWORD*>(lpReserved), &type, lpData,
-                                         lpcbData != nullptr ? &size : nullptr);
-  if (lpType != nullptr) *lpType = type;
-  if (lpcbData != nullptr) *lpcbData = size;
-  return status;
-}
-
-Long Win32Platform::RegSetValueExA(HKey hKey, const char* lpValueName, Dword Reserved, Dword dwType,
-                                   const unsigned char* lpData, Dword cbData) {
-  return ::RegSetValueExA(ToHkey(hKey), lpValueName, Reserved, dwType, lpData, cbData);
-}
-
-Long Win32Platform::RegDeleteValueA(HKey hKey, const char* lpValueName) {
-  return ::RegDeleteValueA(ToHkey(hKey), lpValueName);
-}
-
-Long Win32Platform::RegCloseKey(HKey hKey) { return ::RegCloseKey(ToHkey(hKey)); }
-
-Long Win32Platform::SetWindowPos(Hwnd hWnd, Hwnd hWndInsertAfter, int X, int Y, int cx, int cy, Dword uFlags) {
-  return ::SetWindowPos(ToHwnd(hWnd), ToHwnd(hWndInsertAfter), X, Y, cx, cy, uFlags);
-}
-
-std::intptr_t Win32Platform::SendMessageA(Hwnd hWnd, Dword Msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  return ::SendMessageA(ToHwnd(hWnd), Msg, wParam, lParam);
-}
-
-int Win32Platform::MsgBox(std::string_view text, std::string_view title, Dword style) {
-  const Text textZ(text);
-  const Text titleZ(title);
-  return MessageBoxA(MainWindow(), textZ.c_str(), titleZ.c_str(), style);
-}
-
-// shell32 is loaded only when the readme is opened: linking it would load it, and the half dozen
-// libraries it pulls in, at every start.
-std::intptr_t Win32Platform::ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
-                                           const char* lpParameters, const char* lpDirectory, int nShowCmd) {
-  using ShellExecuteProc = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-  HMODULE shell = LoadLibraryA("shell32.dll");
-  if (shell == nullptr) return 0;
-  const auto shellExecute = reinterpret_cast<ShellExecuteProc>(
-      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
-  if (shellExecute == nullptr) return 0;
-  return reinterpret_cast<std::intptr_t>(
-      shellExecute(ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
-}
-
-FileWrite Win32Platform::WriteNewFile(std::string_view path, std::string_view bytes) {
-  const Text pathZ(path);
+// Creates or truncates the file.
+FileWrite WriteNewFile(const Text& path, std::string_view bytes) {
   // Windows refuses to overwrite these; asked first so that it holds for an administrator under Wine too.
-  const DWORD existing = GetFileAttributesA(pathZ.c_str());
+  const DWORD existing = GetFileAttributesA(path.c_str());
   constexpr DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   if (existing != INVALID_FILE_ATTRIBUTES && (existing & kProtected) != 0) return FileWrite::kRefused;
-  HANDLE file = CreateFileA(pathZ.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? FileWrite::kHeld : FileWrite::kRefused;
@@ -171,54 +124,104 @@ FileWrite Win32Platform::WriteNewFile(std::string_view path, std::string_view by
 
 // What a directory lookup with the normal-files filter finds: files that are neither hidden, system
 // nor folders. Asking for the attributes is the cheap way, and this runs every second.
-bool Win32Platform::NormalFileExists(std::string_view path) {
-  const Text pathZ(path);
-  const DWORD attributes = GetFileAttributesA(pathZ.c_str());
+bool NormalFileExists(const Text& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   constexpr DWORD kNotNormal = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
   return (attributes & kNotNormal) == 0;
 }
 
-bool Win32Platform::DeleteFileA(std::string_view path) {
-  const Text pathZ(path);
-  return ::DeleteFileA(pathZ.c_str()) != 0;
+int Box(std::string_view text, std::string_view title, UINT style) {
+  const Text textZ(text);
+  const Text titleZ(title);
+  return MessageBoxA(MainWindow(), textZ.c_str(), titleZ.c_str(), style);
 }
 
-HMonitor Win32Platform::MonitorFromRect(const Rect& rect, Dword dwFlags) {
-  const RECT pixels = {rect.left, rect.top, rect.right, rect.bottom};
-  return reinterpret_cast<HMonitor>(::MonitorFromRect(&pixels, dwFlags));
+}  // namespace
+
+Platform& ThePlatform() {
+  static Win32Platform platform;
+  return platform;
 }
 
-bool Win32Platform::GetMonitorWorkArea(HMonitor hMonitor, Rect* work) {
-  MONITORINFO info = {};
-  info.cbSize = sizeof info;
-  if (hMonitor == 0 || !GetMonitorInfoA(reinterpret_cast<HMONITOR>(hMonitor), &info)) return false;
-  *work = {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+bool Win32Platform::KeyOpens(Key key) { return OpenedKey(key).get() != nullptr; }
+
+bool Win32Platform::CreateKey(Key key) {
+  HKEY hKey = nullptr;
+  RegCreateKeyExA(HKEY_CURRENT_USER, SubKey(key), 0, const_cast<char*>(kSettingsKeyClass), 0, KEY_ALL_ACCESS, nullptr,
+                  &hKey, nullptr);
+  if (hKey == nullptr) return false;
+  RegCloseKey(hKey);
   return true;
 }
 
-int Win32Platform::ScreenPixelsX() { return GetSystemMetrics(SM_CXSCREEN); }
-int Win32Platform::ScreenPixelsY() { return GetSystemMetrics(SM_CYSCREEN); }
-float Win32Platform::TwipsPerPixelX() { return TwipsPerPixel(LOGPIXELSX); }
-float Win32Platform::TwipsPerPixelY() { return TwipsPerPixel(LOGPIXELSY); }
-
-// The mutex lives as long as this process.
-bool Win32Platform::PrevInstance() {
-  CreateMutexA(nullptr, FALSE, kGuardName);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) return true;
-  SetPropA(MainWindow(), kRunningCopyProp, MainWindow());
-  return false;
+Text Win32Platform::ReadText(Key key, const char* name) {
+  const OpenedKey opened(key);
+  unsigned char buffer[kReadBytes] = {};
+  DWORD size = kReadBytes;
+  DWORD type = REG_SZ;
+  if (RegQueryValueExA(opened.get(), name, nullptr, &type, buffer, &size) != ERROR_SUCCESS) return {};
+  // Text of exactly 255 characters fills the buffer and leaves no NUL: it is returned whole.
+  std::size_t length = 0;
+  while (length < kReadBytes && buffer[length] != 0) ++length;
+  return Text(std::string_view(reinterpret_cast<const char*>(buffer), length));
 }
 
-Text Win32Platform::RunningCopyFolder() {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(RunningCopyWindow(), &processId);
-  return processId == 0 ? Text() : FolderOf(ImagePath(processId));
+bool Win32Platform::WriteText(Key key, const char* name, std::string_view text) {
+  const OpenedKey opened(key);
+  return RegSetValueExA(opened.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                        static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+}
+
+void Win32Platform::DeleteValue(Key key, const char* name) { RegDeleteValueA(OpenedKey(key).get(), name); }
+
+bool Win32Platform::Ask(std::string_view question, std::string_view title) {
+  return Box(question, title, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+}
+
+void Win32Platform::Tell(std::string_view text, std::string_view title, Alert alert) {
+  Box(text, title, MB_OK | (alert == Alert::kError ? MB_ICONSTOP : MB_ICONEXCLAMATION));
+}
+
+// shell32 is loaded only when the readme is opened: linking it would load it, and the half dozen
+// libraries it pulls in, at every start.
+void Win32Platform::Open(std::string_view fileOrPage) {
+  using ShellExecuteProc = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  HMODULE shell = LoadLibraryA("shell32.dll");
+  if (shell == nullptr) return;
+  const auto shellExecute = reinterpret_cast<ShellExecuteProc>(
+      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  const Text fileZ(fileOrPage);
+  if (shellExecute != nullptr) shellExecute(MainWindow(), nullptr, fileZ.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The mutex lives as long as this process.
+bool Win32Platform::RunningCopyFound() {
+  CreateMutexA(nullptr, FALSE, kGuardName);
+  return GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void Win32Platform::MarkThisCopy() { SetPropA(MainWindow(), kRunningCopyProp, MainWindow()); }
+
+FileWrite Win32Platform::LeaveWakeUpFile(Text* path) {
+  *path = FileIn(RunningCopyFolder(), kWakeUpFileName);
+  return path->empty() ? FileWrite::kHeld : WriteNewFile(*path, kWakeUpContent);
+}
+
+WakeUpFile Win32Platform::TakeWakeUpFile(Text* path) {
+  *path = FileIn(FolderOf(ExePath()), kWakeUpFileName);
+  if (path->empty() || !NormalFileExists(*path)) return WakeUpFile::kAbsent;
+  return DeleteFileA(path->c_str()) ? WakeUpFile::kTaken : WakeUpFile::kHeld;
 }
 
 bool Win32Platform::PostWish(Wish wish) {
   HWND window = RunningCopyWindow();
   return window != nullptr && PostMessageA(window, WishMessage(), static_cast<WPARAM>(wish), 0);
+}
+
+Text Win32Platform::FileBesideExe(std::string_view name) {
+  const Text path = FileIn(FolderOf(ExePath()), name);
+  return !path.empty() && NormalFileExists(path) ? path : Text();
 }
 
 // Asked every second for the wake-up file; read once, as it cannot change while the program runs.
@@ -230,8 +233,6 @@ Text Win32Platform::ExePath() {
   return path;
 }
 
-Text Win32Platform::ProgramFolder() { return FolderOf(ExePath()); }
-
 Text Win32Platform::DecimalSeparator() {
   char separator[16] = {};  // up to three letters, each up to four bytes in UTF-8
   // In the code page of the other ANSI calls (UTF-8 by the manifest), not in the locale's own, which would
@@ -241,7 +242,7 @@ Text Win32Platform::DecimalSeparator() {
   return Text(separator);
 }
 
-void Win32Platform::Sleep(Dword dwMilliseconds) { ::Sleep(dwMilliseconds); }
+void Win32Platform::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 
 void Win32Platform::EndProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 

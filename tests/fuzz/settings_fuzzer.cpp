@@ -1,8 +1,8 @@
-// libFuzzer target: whatever the five settings values hold, Form_Load starts the widget. Each value is
+// libFuzzer target: whatever texts the five settings values hold, Form_Load starts the widget. Each value is
 // either used as read (and left alone) or rewritten as a first run stores it; nothing else happens.
 // Input: byte 0 bit 0 picks "," as the decimal separator, bits 1-2 the display density; then per value
-// (Top, Left, Bottom, Right, Startup) a kind byte (bits 0-2: absent, REG_SZ x3, REG_DWORD, REG_BINARY,
-// another type), a 2-byte little-endian length and that many data bytes. Missing input: absent values.
+// (Top, Left, Bottom, Right, Startup) a kind byte (bits 0-2: 0 absent, else a text), a 2-byte little-endian
+// length and that many bytes of text, of which a read gives at most 255. Missing input: absent values.
 // With bit 7 of byte 0 set, the rest is a command line instead: Dimlux starts on it (a plain start or one that
 // turns the display off), or refuses it with one box of bounded text and does nothing else.
 #include <algorithm>
@@ -22,7 +22,7 @@ namespace dimlux {
 namespace {
 
 using test::FakePlatform;
-constexpr const char* kKey = "Software\\Dimlux";
+constexpr std::size_t kReadBytes = 255;
 constexpr const char* kNames[5] = {kTopValue, kLeftValue, kBottomValue, kRightValue, kStartupValue};
 constexpr float kTwipsPerPixel[4] = {15.0f, 12.0f, 10.0f, 1440.0f / 168.0f};
 
@@ -30,11 +30,11 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// What reading a value must give: the number its text (up to the first NUL, if it fits the 255-byte
-// buffer) spells, rounded down and in range; or nothing. A C-library double must agree with it.
-bool Converted(const FakePlatform::Value* value, bool isStartup, const std::string& separator, std::int64_t* number) {
-  if (!value || value->bytes.size() > 255) return false;
-  std::string text = value->bytes.substr(0, value->bytes.find('\0'));
+// What reading a value must give: the number its text spells, rounded down and in range; or nothing. A C-library
+// double must agree with it.
+bool Converted(const std::string* value, bool isStartup, const std::string& separator, std::int64_t* number) {
+  if (!value) return false;
+  std::string text = *value;
   const std::int64_t min = isStartup ? std::numeric_limits<std::int16_t>::min()
                                      : std::numeric_limits<std::int32_t>::min();
   const std::int64_t max = isStartup ? std::numeric_limits<std::int16_t>::max()
@@ -50,11 +50,10 @@ bool Converted(const FakePlatform::Value* value, bool isStartup, const std::stri
 
 void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
   platform.decimalSeparator = (flags & 1) ? "," : ".";
-  platform.tppX = platform.tppY = kTwipsPerPixel[(flags >> 1) & 3];
+  platform.tpp = kTwipsPerPixel[(flags >> 1) & 3];
   platform.CreateForm(kMainDesign, main);
   main.Form_Load();
   Check(!main.Ended());
-  Check(platform.handles.empty());
   Check(platform.timerEnabled.at(Timer::tmrSticky));
 }
 
@@ -63,14 +62,14 @@ void RunCommandLine(std::string_view commandLine) {
   const int exitCode = StartProgram(platform, commandLine);
   const Request request = ParseCommandLine(commandLine);
   if (request == Request::kUnknown) {
-    Check(exitCode == 1 && platform.boxes.size() == 1 && !platform.shown && platform.files.empty());
+    Check(exitCode == 1 && platform.boxes.size() == 1 && platform.captions.empty() && !platform.wakeUpFile);
     Check(platform.keys.size() == 1);  // the Run key alone, as it was
     const std::string& text = platform.boxes[0].text;
     Check(text.size() < 256 && std::count(text.begin(), text.end(), '\n') == 3);
     return;
   }
-  Check(exitCode == 0 && platform.formRun && platform.keys.size() == 2);
-  Check((request == Request::kTurnOff) == (platform.buttons.at(Control::cmdTurnOff).caption == "Turn On"));
+  Check(exitCode == 0 && platform.timerEnabled[Timer::tmrSticky] && platform.keys.size() == 2);
+  Check((request == Request::kTurnOff) == (platform.captions.at(Control::cmdTurnOff) == "Turn On"));
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {
@@ -84,27 +83,27 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
   Main seeded(firstRun), main(platform);
   const std::uint8_t flags = byte();
   Start(firstRun, seeded, flags);
-  platform.keys[kKey];
+  auto& values = platform.keys[Key::kSettings];
   for (const char* name : kNames) {
     if (at >= size) break;
     const std::uint8_t kind = byte() & 7;
     const std::size_t length = std::min<std::size_t>(byte() | (std::size_t{byte()} << 8), size - at);
-    const Dword type = kind <= 3 ? kRegSz : kind == 4 ? kRegDword : kind == 5 ? kRegBinary : kind + 4;
-    if (kind != 0) platform.keys[kKey][name] = {type, std::string(reinterpret_cast<const char*>(data + at), length)};
+    const std::size_t read = std::min(length, kReadBytes);
+    if (kind != 0) values[name] = std::string(reinterpret_cast<const char*>(data + at), read);
     at += length;
   }
-  auto before = platform.keys[kKey];
+  const auto before = values;
   Start(platform, main, flags);
   Check(platform.boxes.empty());
   const std::int64_t fields[5] = {main.lngTop, main.lngLeft, main.lngBottom, main.lngRight, main.intStartup};
   for (int i = 0; i < 5; ++i) {
     auto old = before.find(kNames[i]);
-    const FakePlatform::Value& now = platform.keys[kKey].at(kNames[i]);  // every value is there after loading
+    const std::string& now = values.at(kNames[i]);  // every value is there after loading
     std::int64_t number = 0;
     if (Converted(old == before.end() ? nullptr : &old->second, i == 4, platform.decimalSeparator, &number)) {
-      Check(now.bytes == old->second.bytes && now.type == old->second.type);
+      Check(now == old->second);
     } else {
-      Check(now.type == kRegSz && now.bytes == firstRun.keys[kKey].at(kNames[i]).bytes);
+      Check(now == firstRun.keys[Key::kSettings].at(kNames[i]));
       Check(Converted(&now, i == 4, platform.decimalSeparator, &number));
     }
     Check(fields[i] == number);

@@ -47,15 +47,15 @@ TEST_F(MainTest, OffAtTheFirstStartSeedsTheSettingsAndBlanksWithoutABox) {
   EXPECT_TRUE(fake.boxes.empty());
   EXPECT_THAT((std::vector{Stored("Top"), Stored("Bottom"), Stored("Left"), Stored("Right"), Stored("Startup")}),
               ElementsAre("6075", "705", "10635", "1425", "0"));
-  EXPECT_EQ(fake.buttons[Control::cmdTurnOff].caption, "Turn On");
+  EXPECT_EQ(fake.captions[Control::cmdTurnOff], "Turn On");
   EXPECT_TRUE(fake.timerEnabled[Timer::tmr]);
 }
 
 // A folder the user cannot write is not tried for seconds: the wish goes by window message at once.
 TEST_F(MainTest, ASecondCopyThatCannotWriteTheWakeUpFilePostsTheWishAtOnce) {
-  fake.prevInstance = true;
-  fake.refusedFiles.insert(kWakeUpFile);
-  fake.answers = {kIdYes};
+  fake.runningCopy = true;
+  fake.leaving = FileWrite::kRefused;
+  fake.yesAnswers = 1;
   EXPECT_EQ(StartProgram(fake), 0);
   EXPECT_THAT(fake.posted, ElementsAre(Wish::kWakeUp));
   EXPECT_EQ(fake.sleptMs, 0);

@@ -6,10 +6,10 @@ namespace {
 
 using Monitors = std::vector<FakePlatform::Monitor>;
 const FakePlatform::Monitor kPrimary{{0, 0, 1024, 768}, {0, 0, 1024, 728}};  // a taskbar at the bottom
-const FakePlatform::Monitor kLeftOfIt{{-1280, -200, 0, 824}, {-1280, -200, 0, 824}};
+const FakePlatform::Monitor kLeftOfIt{{-1280, -200, 1280, 1024}, {-1280, -200, 1280, 1024}};
 
 // A stored place in pixels on a set of displays, and where the widget opens (122 x 47 px, caption bar 20 px).
-struct Place {
+struct StoredPlace {
   const char* name;
   Monitors monitors;
   int left, top;
@@ -22,7 +22,7 @@ class DeskTest : public MainTest {
 };
 
 TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTurnOnChecksItAgain) {
-  const std::vector<Place> places = {
+  const std::vector<StoredPlace> places = {
       {"on the display on the left", {kPrimary, kLeftOfIt}, -600, 300, -600, 300},
       {"that display unplugged", {kPrimary}, -600, 300, 0, 300},
       {"60 px over the left edge", {kPrimary}, -60, 300, -60, 300},
@@ -31,19 +31,21 @@ TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
       {"half its caption bar above the top", {kPrimary}, 500, -10, 500, -10},
       {"more than half of it above", {kPrimary}, 500, -11, 500, 0},
   };
-  for (const Place& place : places) {
+  for (const StoredPlace& place : places) {
     SCOPED_TRACE(place.name);
     fake.monitors = place.monitors;
     LoadAt(place.left, place.top);
-    EXPECT_EQ(fake.leftPx, place.openLeft);
-    EXPECT_EQ(fake.topPx, place.openTop);
-    EXPECT_EQ(fake.widthPx, 122);
+    EXPECT_EQ(fake.window.left, place.openLeft);
+    EXPECT_EQ(fake.window.top, place.openTop);
+    EXPECT_EQ(fake.window.width, 122);
   }
   fake.monitors = {kPrimary, kLeftOfIt};
   LoadAt(-600, 300);
+  fake.window.top = 200;  // moved less than a second ago: not stored yet
   main.cmdTurnOff_Click();
   fake.monitors = {kPrimary};  // unplugged while blanked
   main.cmdTurnOff_Click();
+  EXPECT_EQ(fake.window.top, 300) << "Turn On goes back to the stored place, not the last one";
   main.tmrSticky_Timer();
   EXPECT_EQ(Stored("Left"), "0");
 }
@@ -51,11 +53,11 @@ TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
 // At 168 dpi a window value is rarely a whole number of twips; its field holds it rounded, which for a fraction
 // of a half or more is not the value rounded down: still the same place.
 TEST_F(DeskTest, APlaceStoredAtAFractionalDpiIsNotWrittenAgainOnTheFollowingTicks) {
-  fake.tppX = fake.tppY = 1440.0f / 168;
+  fake.tpp = 1440.0f / 168;
   LoadStored();
-  fake.MoveTo(351, 200);  // Left 3008.57 twips
+  fake.window.left = 351;  // Left 3008.57 twips
   main.tmrSticky_Timer();
-  fake.keys[kSettingsKey]["Left"].bytes = "as stored";
+  fake.keys[Key::kSettings]["Left"] = "as stored";
   for (int tick = 1; tick <= 10; ++tick) main.tmrSticky_Timer();
   EXPECT_EQ(Stored("Left"), "as stored");
 }
@@ -63,8 +65,8 @@ TEST_F(DeskTest, APlaceStoredAtAFractionalDpiIsNotWrittenAgainOnTheFollowingTick
 // A moment's lock is proven on Wine; here, how many ticks one that lasts takes.
 TEST_F(DeskTest, AWakeUpFileHeldForGoodStopsTheRunningCopyOnTheSixthTick) {
   LoadStored();
-  fake.files[kWakeUpFile] = "";
-  fake.lockedFor[kWakeUpFile] = 1000;
+  fake.wakeUpFile = true;
+  fake.heldFor = 1000;
   for (int tick = 1; tick <= 5; ++tick) main.tmrSticky_Timer();
   EXPECT_TRUE(fake.boxes.empty());
   main.tmrSticky_Timer();

@@ -1,14 +1,9 @@
-// A stand-in for Windows that behaves like it where the logic can tell: a registry of keys and typed
-// values holding exact bytes (no NUL added), counted key handles, Windows' error codes, a window of whole
-// pixels inside a tool-window frame, scripted message boxes, files.
+// A small model of the platform: keys of texts, a framed window of whole pixels, displays, boxes, the copies.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <deque>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,235 +13,122 @@
 namespace dimlux::test {
 
 struct Box {
-  std::string text, title;
-  Dword style;
+  std::string text, title, kind;  // kind: "question", "warning" or "error"
   bool operator==(const Box&) const = default;
 };
 
-constexpr Hwnd kFakeHwnd = 0x1A2B;
-constexpr Long kErrorInvalidParameter = 87;
+constexpr const char* kWakeUpFile = "C:\\Program Files\\Dimlux\\getup.txt";
 
 class FakePlatform final : public Platform {
  public:
-  struct Value {
-    Dword type;
-    std::string bytes;
-  };
-  struct Button {
-    int left, top, width, height;
-    std::string caption, toolTip;
-  };
-  struct Monitor {
-    Rect area, work;
-  };
-  static constexpr int kFrameSide = 3;
-  static constexpr int kFrameTop = 20;
-  static constexpr int kFrameBottom = 3;
+  using Monitor = std::pair<Place, Place>;      // whole area, work area, in pixels; the first (primary) is the nearest
+  static constexpr float kSide = 3, kTop = 20;  // the frame: at the sides and bottom; at the top, with the caption bar
 
-  // --- Set-up and inspection ---
-  std::map<std::string, std::map<std::string, Value>> keys{{"Software\\Microsoft\\Windows\\CurrentVersion\\Run", {}}};
-  std::set<std::string> unopenableKeys, uncreatableKeys;
-  std::map<HKey, std::string> handles;
-  std::vector<std::string> opened;  // by the user's default handler
-  std::deque<int> answers;          // next message-box answers; when none are left: No for Yes/No boxes, else OK
+  std::map<Key, std::map<std::string, std::string>> keys{{Key::kRun, {}}};
+  std::set<Key> deniedKeys;  // cannot be opened or created
+  int yesAnswers = 0;        // the next this many questions are answered Yes, the others No
   std::vector<Box> boxes;
-  std::map<std::string, std::string> files;  // path: bytes
+  std::vector<std::string> opened;  // by the user's default program
   bool cannotCreateWindow = false;
-  bool formRun = false, shown = false;
-  int leftPx = 0, topPx = 0, widthPx = 0, heightPx = 0;  // outer rectangle
-  std::map<Control, Button> buttons;
+  Place window = {};  // its outer rectangle, in pixels
+  std::map<Control, std::string> captions;
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
-  float tppX = 15, tppY = 15;
+  float tpp = 15;                                                         // twips per pixel
   std::vector<Monitor> monitors{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};  // the primary, a taskbar at the bottom
-  bool prevInstance = false;
-  std::string runningCopyFolder = "C:\\Program Files\\Dimlux";  // "": not found
-  std::map<std::string, int> lockedFor;  // path: how many more writes or deletes fail, as if held open
-  std::set<std::string> refusedFiles;    // paths that cannot be written, as in a folder the user cannot write
-  std::vector<Wish> posted;              // to the running copy
+  bool runningCopy = false;
+  // What leaving the wake-up file gives. kHeld: the running copy is still starting, its folder and window not found
+  // yet; kRefused: its folder cannot be written. A file held for a moment is left to the tests under Wine.
+  FileWrite leaving = FileWrite::kWritten;
+  bool wakeUpFile = false;   // in the folder that both copies are kept in
+  int heldFor = 0;           // how many more tries to take it fail, as if another program held it
+  std::vector<Wish> posted;  // to the running copy, whether or not a window took them
   int sleptMs = 0;
   std::string decimalSeparator = ".";
-  std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path the platform cannot have whole
+  std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path that cannot be had whole
 
-  // Where the user drags the window to, in pixels.
-  void MoveTo(int left, int top) {
-    leftPx = left;
-    topPx = top;
+  bool KeyOpens(Key key) override { return keys.count(key) && !deniedKeys.count(key); }
+  bool CreateKey(Key key) override {
+    if (!deniedKeys.count(key)) keys[key];
+    return KeyOpens(key);
+  }
+  Text ReadText(Key key, const char* name) override {
+    return KeyOpens(key) && keys[key].count(name) ? Text(keys[key][name]) : Text();
+  }
+  bool WriteText(Key key, const char* name, std::string_view text) override {
+    if (KeyOpens(key)) keys[key][name] = text;
+    return KeyOpens(key);
+  }
+  void DeleteValue(Key key, const char* name) override {
+    if (KeyOpens(key)) keys[key].erase(name);
   }
 
-  // --- Registry ---
-  Long RegOpenKeyExA(HKey hKey, const char* lpSubKey, Dword ulOptions, Dword samDesired, HKey* phkResult) override {
-    *phkResult = 0;
-    if (hKey != kHkeyCurrentUser) return kErrorInvalidHandle;
-    if (ulOptions != 0 || samDesired != kKeyAllAccess) return kErrorInvalidParameter;
-    if (!keys.count(lpSubKey)) return kErrorFileNotFound;
-    if (unopenableKeys.count(lpSubKey)) return kErrorAccessDenied;
-    *phkResult = NewHandle(lpSubKey);
-    return kErrorSuccess;
-  }
-  Long RegCreateKeyExA(HKey hKey, const char* lpSubKey, Dword, const char*, Dword, Dword, const void*, HKey* phkResult,
-                       Dword* lpdwDisposition) override {
-    *phkResult = 0;
-    if (hKey != kHkeyCurrentUser) return kErrorInvalidHandle;
-    if (uncreatableKeys.count(lpSubKey)) return kErrorAccessDenied;
-    if (lpdwDisposition) *lpdwDisposition = keys.count(lpSubKey) ? 2 : 1;
-    keys[lpSubKey];
-    *phkResult = NewHandle(lpSubKey);
-    return kErrorSuccess;
-  }
-  Long RegQueryValueExA(HKey hKey, const char* lpValueName, Dword*, Dword* lpType, unsigned char* lpData,
-                        Dword* lpcbData) override {
-    auto* values = ValuesOf(hKey);
-    if (!values) return kErrorInvalidHandle;
-    auto value = values->find(lpValueName);
-    if (value == values->end()) return kErrorFileNotFound;
-    const auto size = static_cast<Dword>(value->second.bytes.size());
-    if (lpData && lpcbData && *lpcbData < size) {
-      *lpcbData = size;
-      return kErrorMoreData;
-    }
-    if (lpData) std::memcpy(lpData, value->second.bytes.data(), size);
-    if (lpType) *lpType = value->second.type;
-    if (lpcbData) *lpcbData = size;
-    return kErrorSuccess;
-  }
-  Long RegSetValueExA(HKey hKey, const char* lpValueName, Dword, Dword dwType, const unsigned char* lpData,
-                      Dword cbData) override {
-    auto* values = ValuesOf(hKey);
-    if (!values) return kErrorInvalidHandle;
-    (*values)[lpValueName] = {dwType, std::string(reinterpret_cast<const char*>(lpData), cbData)};
-    return kErrorSuccess;
-  }
-  Long RegDeleteValueA(HKey hKey, const char* lpValueName) override {
-    auto* values = ValuesOf(hKey);
-    if (!values) return kErrorInvalidHandle;
-    return values->erase(lpValueName) ? kErrorSuccess : kErrorFileNotFound;
-  }
-  Long RegCloseKey(HKey hKey) override { return handles.erase(hKey) ? kErrorSuccess : kErrorInvalidHandle; }
-
-  // --- Window ---
   bool CreateForm(const FormDesign& design, FormEvents&) override {
-    if (cannotCreateWindow) return false;
-    leftPx = PixelsX(design.clientLeft) - kFrameSide;
-    topPx = PixelsY(design.clientTop) - kFrameTop;
-    widthPx = PixelsX(design.clientWidth) + 2 * kFrameSide;
-    heightPx = PixelsY(design.clientHeight) + kFrameTop + kFrameBottom;
-    for (const ButtonDesign& b : design.buttons) {
-      buttons[b.control] = {PixelsX(b.left), PixelsY(b.top), PixelsX(b.width), PixelsY(b.height), b.caption, ""};
-    }
-    return true;
+    window = {Px(design.clientLeft) - kSide, Px(design.clientTop) - kTop, Px(design.clientWidth) + 2 * kSide,
+              Px(design.clientHeight) + kTop + kSide};
+    for (const ButtonDesign& button : design.buttons) captions[button.control] = button.caption;
+    return !cannotCreateWindow;
   }
-  int RunForm(Control) override {
-    formRun = true;
-    return 0;
+  int RunForm(Control) override { return 0; }
+  Place WidgetPlace() override { return InTwips(window); }
+  void MoveWidget(const Place& p) override { window = {Px(p.left), Px(p.top), Px(p.width), Px(p.height)}; }
+  Place CaptionBar() override { return InTwips({window.left + kSide, window.top, window.width - 2 * kSide, kTop}); }
+  void KeepOnTop() override {}
+  void ShowNormalFace() override {}
+  void CoverScreen() override { window = monitors[0].first; }
+  void AskDisplayOff() override {}
+  // The first display that shows any of the area (no place under test lies on two), or else the primary.
+  bool WorkArea(const Place& area, bool nearest, Place* work) override {
+    auto found = std::find_if(monitors.begin(), monitors.end(),
+                              [&](auto& m) { return Overlap(area, InTwips(m.first)); });
+    if (found == monitors.end() && nearest) found = monitors.begin();
+    if (found != monitors.end()) *work = InTwips(found->second);
+    return found != monitors.end();
   }
-  float Top() override { return static_cast<float>(topPx) * tppY; }
-  float Left() override { return static_cast<float>(leftPx) * tppX; }
-  float Width() override { return static_cast<float>(widthPx) * tppX; }
-  float Height() override { return static_cast<float>(heightPx) * tppY; }
-  void SetTop(float twips) override { topPx = PixelsY(twips); }
-  void SetLeft(float twips) override { leftPx = PixelsX(twips); }
-  void Move(float left, float top, float width, float height) override {
-    MoveTo(PixelsX(left), PixelsY(top));
-    widthPx = PixelsX(width);
-    heightPx = PixelsY(height);
-  }
-  float ScaleWidth() override { return static_cast<float>(widthPx - 2 * kFrameSide) * tppX; }
-  float ScaleHeight() override { return static_cast<float>(heightPx - kFrameTop - kFrameBottom) * tppY; }
-  Hwnd hWnd() override { return kFakeHwnd; }
-  Text Caption(Control control) override { return Text(buttons.at(control).caption); }
-  void SetCaption(Control control, std::string_view caption) override { buttons.at(control).caption = caption; }
-  float ButtonWidth(Control control) override { return static_cast<float>(buttons.at(control).width) * tppX; }
-  void SetButtonWidth(Control control, float twips) override { buttons.at(control).width = PixelsX(twips); }
-  void SetButtonHeight(Control control, float twips) override { buttons.at(control).height = PixelsY(twips); }
+  Text Caption(Control control) override { return Text(captions.at(control)); }
+  void SetCaption(Control control, std::string_view caption) override { captions.at(control) = caption; }
   void SetFocus(Control) override {}
-  void SetToolTip(Control control, const char* text) override { buttons.at(control).toolTip = text; }
+  void SetToolTip(Control, const char*) override {}
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
-  Long SetWindowPos(Hwnd, Hwnd, int X, int Y, int cx, int cy, Dword uFlags) override {
-    shown = shown || (uFlags & kSwpShowWindow);
-    if (!(uFlags & kSwpNoMove)) MoveTo(X, Y);
-    if (!(uFlags & kSwpNoSize)) {
-      widthPx = cx;
-      heightPx = cy;
-    }
-    return 1;
-  }
-  std::intptr_t SendMessageA(Hwnd, Dword, std::uintptr_t, std::intptr_t) override { return 0; }
-  int MsgBox(std::string_view text, std::string_view title, Dword style) override {
-    boxes.push_back({std::string(text), std::string(title), style});
-    if (answers.empty()) return (style & 0xF) == kMbYesNo ? kIdNo : kIdOk;
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::intptr_t ShellExecuteA(Hwnd, const char*, const char* file, const char*, const char*, int) override {
-    opened.push_back(file);
-    return 42;
-  }
 
-  // --- Files (read-only ones are left to the tests under Wine) ---
-  FileWrite WriteNewFile(std::string_view path, std::string_view bytes) override {
-    if (Locked(path)) return FileWrite::kHeld;
-    if (refusedFiles.count(std::string(path))) return FileWrite::kRefused;
-    files[std::string(path)] = bytes;
-    return FileWrite::kWritten;
+  bool Ask(std::string_view question, std::string_view title) override {
+    boxes.push_back({std::string(question), std::string(title), "question"});
+    return yesAnswers-- > 0;
   }
-  bool NormalFileExists(std::string_view path) override { return files.count(std::string(path)); }
-  bool DeleteFileA(std::string_view path) override { return !Locked(path) && files.erase(std::string(path)); }
+  void Tell(std::string_view text, std::string_view title, Alert alert) override {
+    boxes.push_back({std::string(text), std::string(title), alert == Alert::kError ? "error" : "warning"});
+  }
+  void Open(std::string_view fileOrPage) override { opened.emplace_back(fileOrPage); }
 
-  // The monitor sharing most with the rect; where none shares any, the primary (the first) is the nearest.
-  HMonitor MonitorFromRect(const Rect& rect, Dword flags) override {
-    HMonitor best = flags == kMonitorDefaultToNearest ? 1 : 0;
-    long long bestShared = 0;
-    for (std::size_t i = 0; i < monitors.size(); ++i) {
-      const Rect& area = monitors[i].area;
-      const long long across = std::min(rect.right, area.right) - std::max(rect.left, area.left);
-      const long long down = std::min(rect.bottom, area.bottom) - std::max(rect.top, area.top);
-      if (across > 0 && down > 0 && across * down > bestShared) {
-        best = i + 1;
-        bestShared = across * down;
-      }
-    }
-    return best;
+  bool RunningCopyFound() override { return runningCopy; }
+  void MarkThisCopy() override {}
+  FileWrite LeaveWakeUpFile(Text* path) override {
+    *path = Text(leaving == FileWrite::kHeld ? "" : kWakeUpFile);
+    wakeUpFile = wakeUpFile || leaving == FileWrite::kWritten;
+    return leaving;
   }
-  bool GetMonitorWorkArea(HMonitor monitor, Rect* work) override {
-    if (monitor == 0 || monitor > monitors.size()) return false;
-    *work = monitors[monitor - 1].work;
-    return true;
+  WakeUpFile TakeWakeUpFile(Text* path) override {
+    *path = Text(kWakeUpFile);
+    if (!wakeUpFile) return WakeUpFile::kAbsent;
+    wakeUpFile = heldFor-- > 0;  // it stays while it is held
+    return wakeUpFile ? WakeUpFile::kHeld : WakeUpFile::kTaken;
   }
-
-  int ScreenPixelsX() override { return monitors[0].area.right; }  // the primary's, at 0, 0
-  int ScreenPixelsY() override { return monitors[0].area.bottom; }
-  float TwipsPerPixelX() override { return tppX; }
-  float TwipsPerPixelY() override { return tppY; }
-  bool PrevInstance() override { return prevInstance; }
-  Text RunningCopyFolder() override { return Text(runningCopyFolder); }
   bool PostWish(Wish wish) override {
-    if (runningCopyFolder.empty()) return false;  // no running copy's window either
     posted.push_back(wish);
-    return true;
+    return leaving != FileWrite::kHeld;
   }
-  void Sleep(Dword ms) override { sleptMs += static_cast<int>(ms); }
-  Text ProgramFolder() override { return Text(std::string_view(exePath).substr(0, exePath.rfind('\\'))); }
+  Text FileBesideExe(std::string_view) override { return {}; }  // no readme beside it
   Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }
+  void Sleep(unsigned milliseconds) override { sleptMs += static_cast<int>(milliseconds); }
   void EndProcess(int) override {}
 
  private:
-  bool Locked(std::string_view path) {
-    auto lock = lockedFor.find(std::string(path));
-    return lock != lockedFor.end() && lock->second-- > 0;
+  static bool Overlap(const Place& a, const Place& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
   }
-  int PixelsX(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppX})); }
-  int PixelsY(float twips) const { return static_cast<int>(std::lround(double{twips} / double{tppY})); }
-  HKey NewHandle(const std::string& path) {
-    static HKey next = 0x100;
-    handles[next] = path;
-    return next++;
-  }
-  std::map<std::string, Value>* ValuesOf(HKey hKey) {
-    auto handle = handles.find(hKey);
-    return handle == handles.end() ? nullptr : &keys[handle->second];
-  }
+  float Px(float twips) const { return static_cast<float>(std::round(double{twips} / double{tpp})); }
+  Place InTwips(const Place& p) const { return {p.left * tpp, p.top * tpp, p.width * tpp, p.height * tpp}; }
 };
 
 }  // namespace dimlux::test

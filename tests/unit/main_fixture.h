@@ -17,27 +17,12 @@
 namespace dimlux::test {
 
 using ::testing::ElementsAre;
-constexpr const char* kSettingsKey = "Software\\Dimlux";
-constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kWakeUpFile = "C:\\Program Files\\Dimlux\\getup.txt";
 
-// One line of the shared table of stored settings values (settings_cases.txt): the case, the value as
-// stored (none for an absent one), and the number reading it gives or "repair".
+// One line of the table of stored texts (settings_cases.txt): the case, the text, and the number reading it
+// gives or "repair".
 struct Case {
-  std::string name;
-  std::optional<FakePlatform::Value> stored;
-  std::string result;
+  std::string name, text, result;
 };
-
-// The value a case's text is stored as, by the kind the table names.
-inline std::optional<FakePlatform::Value> StoredForm(const std::string& kind, const std::string& text) {
-  if (kind == "absent") return std::nullopt;
-  if (kind == "sz") return FakePlatform::Value{kRegSz, text};
-  if (kind == "sz0") return FakePlatform::Value{kRegSz, text + '\0'};
-  if (kind == "binary") return FakePlatform::Value{kRegBinary, text};
-  const std::int32_t number = std::stoi(text);
-  return FakePlatform::Value{kRegDword, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
-}
 
 // In a case's text, {C*N} stands for N times the character C.
 inline std::string Expanded(std::string text) {
@@ -50,11 +35,10 @@ inline std::string Expanded(std::string text) {
 inline std::vector<Case> Cases() {
   std::vector<Case> cases;
   std::ifstream file(DIMLUX_SETTINGS_CASES);
-  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)");
+  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)");
   for (std::string line; std::getline(file, line);) {
     std::smatch m;
-    if (line.starts_with("#") || !std::regex_match(line, m, fields)) continue;
-    cases.push_back({m[1], StoredForm(m[2], Expanded(m[3])), m[4]});
+    if (!line.starts_with("#") && std::regex_match(line, m, fields)) cases.push_back({m[1], Expanded(m[2]), m[3]});
   }
   return cases;
 }
@@ -68,11 +52,8 @@ class MainTest : public ::testing::Test {
 
   // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client).
   void LoadStored(const std::string& startup = "0", const std::string& top = "1500", const std::string& left = "3000") {
-    fake.keys[kSettingsKey] = {{"Top", {kRegSz, top}},
-                               {"Left", {kRegSz, left}},
-                               {"Bottom", {kRegSz, "705"}},
-                               {"Right", {kRegSz, "1830"}},
-                               {"Startup", {kRegSz, startup}}};
+    fake.keys[Key::kSettings] = {
+        {"Top", top}, {"Left", left}, {"Bottom", "705"}, {"Right", "1830"}, {"Startup", startup}};
     Load();
   }
 
@@ -84,14 +65,12 @@ class MainTest : public ::testing::Test {
     return started;
   }
 
-  std::string SettingsCaption() { return fake.buttons[Control::cmdSettings].caption; }
+  std::string SettingsCaption() { return fake.captions[Control::cmdSettings]; }
 
-  std::string Stored(const std::string& name, const std::string& key = kSettingsKey) {
-    auto value = fake.keys[key].find(name);
-    return value == fake.keys[key].end() ? "<absent>" : value->second.bytes;
+  std::string Stored(const std::string& name, Key key = Key::kSettings) {
+    const auto& values = fake.keys[key];
+    return values.count(name) ? values.at(name) : "<absent>";
   }
-
-  void TearDown() override { EXPECT_TRUE(fake.handles.empty()) << "a key handle was left open"; }
 
   FakePlatform fake;
   Main main{fake};

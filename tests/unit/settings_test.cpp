@@ -1,30 +1,28 @@
 #include "settings/settings.h"
 
+#include <vector>
+
 #include "tests/unit/main_fixture.h"
 
 namespace dimlux::test {
 namespace {
 
-class SettingsTest : public MainTest {};
-
-TEST_F(SettingsTest, EachStoredFormOfLeftIsUsedRoundedDownOrRepairedAlone) {
-  ASSERT_EQ(Cases().size(), 17u);
+TEST_F(MainTest, EachStoredTextOfLeftIsUsedRoundedDownOrRepairedAlone) {
+  ASSERT_EQ(Cases().size(), 11u);
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
-    LoadStored("1");
-    fake.keys[kSettingsKey].erase("Left");
-    if (c.stored) fake.keys[kSettingsKey]["Left"] = *c.stored;
+    LoadStored("1", "1500", c.text);
     const Main loaded = StartAgain();
     const bool repaired = c.result == "repair";
     EXPECT_EQ(loaded.lngLeft, repaired ? 10635 : std::stoi(c.result));
-    EXPECT_EQ(Stored("Left"), repaired ? "10635" : c.stored->bytes);
+    EXPECT_EQ(Stored("Left"), repaired ? "10635" : c.text);
     EXPECT_THAT((std::vector{loaded.lngTop, loaded.lngBottom, loaded.lngRight}), ElementsAre(1500, 705, 1830));
     EXPECT_THAT((std::vector{Stored("Top"), Stored("Bottom"), Stored("Right")}), ElementsAre("1500", "705", "1830"));
     EXPECT_EQ(loaded.intStartup, 1);
   }
 }
 
-TEST_F(SettingsTest, OnlyAStartupTextThatReadsAsOneShowsMinus) {
+TEST_F(MainTest, OnlyAStartupTextThatReadsAsOneShowsMinus) {
   for (const char* text : {"1", "1.9", " +01 "}) {
     LoadStored(text);
     EXPECT_EQ(SettingsCaption(), "-") << text;
