@@ -1,14 +1,13 @@
 // libFuzzer target: whatever texts the five settings values hold, Form_Load starts the widget. Each value is
 // either used as read (and left alone) or rewritten as a first run stores it; nothing else happens.
-// Input: byte 0 bit 0 picks "," as the decimal separator, bits 1-2 the display density; then per value
-// (Top, Left, Bottom, Right, Startup) a kind byte (bits 0-2: 0 absent, else a text), a 2-byte little-endian
-// length and that many bytes of text, of which a read gives at most 255. Missing input: absent values.
+// Input: byte 0 bit 0 picks "," as the decimal separator, bits 1-2 the display density; then per value (Top, Left,
+// Bottom, Right, Startup) a kind byte (bits 0-2 zero: absent), a 2-byte little-endian length and that many bytes
+// of text, of which a read gives at most 255. Missing input: absent values.
 // With bit 7 of byte 0 set, the rest is a command line instead: Dimlux starts on it (a plain start or one that
 // turns the display off), or refuses it with one box of bounded text and does nothing else.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <limits>
 #include <string>
 
 #include "app/command_line.h"
@@ -22,7 +21,6 @@ namespace dimlux {
 namespace {
 
 using test::FakePlatform;
-constexpr std::size_t kReadBytes = 255;
 constexpr const char* kNames[5] = {kTopValue, kLeftValue, kBottomValue, kRightValue, kStartupValue};
 constexpr float kTwipsPerPixel[4] = {15.0f, 12.0f, 10.0f, 1440.0f / 168.0f};
 
@@ -32,13 +30,9 @@ void Check(bool condition) {
 
 // What reading a value must give: the number its text spells, rounded down and in range; or nothing. A C-library
 // double must agree with it.
-bool Converted(const std::string* value, bool isStartup, const std::string& separator, std::int64_t* number) {
-  if (!value) return false;
-  std::string text = *value;
-  const std::int64_t min = isStartup ? std::numeric_limits<std::int16_t>::min()
-                                     : std::numeric_limits<std::int32_t>::min();
-  const std::int64_t max = isStartup ? std::numeric_limits<std::int16_t>::max()
-                                     : std::numeric_limits<std::int32_t>::max();
+bool Converted(std::string text, bool isStartup, const std::string& separator, std::int64_t* number) {
+  const std::int64_t min = isStartup ? INT16_MIN : INT32_MIN;
+  const std::int64_t max = isStartup ? INT16_MAX : INT32_MAX;
   if (!ParseSetting(text, separator, min, max, number)) return false;
   const std::size_t at = text.find(separator);
   const bool fraction = at != std::string::npos && text.find_first_of("123456789", at) != std::string::npos;
@@ -53,8 +47,7 @@ void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
   platform.tpp = kTwipsPerPixel[(flags >> 1) & 3];
   platform.CreateForm(kMainDesign, main);
   main.Form_Load();
-  Check(!main.Ended());
-  Check(platform.timerEnabled.at(Timer::tmrSticky));
+  Check(!main.Ended() && platform.timerEnabled.at(Timer::tmrSticky));
 }
 
 void RunCommandLine(std::string_view commandLine) {
@@ -88,8 +81,8 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     if (at >= size) break;
     const std::uint8_t kind = byte() & 7;
     const std::size_t length = std::min<std::size_t>(byte() | (std::size_t{byte()} << 8), size - at);
-    const std::size_t read = std::min(length, kReadBytes);
-    if (kind != 0) values[name] = std::string(reinterpret_cast<const char*>(data + at), read);
+    if (kind != 0)
+      values[name] = std::string(reinterpret_cast<const char*>(data + at), std::min<std::size_t>(length, 255));
     at += length;
   }
   const auto before = values;
@@ -100,11 +93,11 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     auto old = before.find(kNames[i]);
     const std::string& now = values.at(kNames[i]);  // every value is there after loading
     std::int64_t number = 0;
-    if (Converted(old == before.end() ? nullptr : &old->second, i == 4, platform.decimalSeparator, &number)) {
+    if (old != before.end() && Converted(old->second, i == 4, platform.decimalSeparator, &number)) {
       Check(now == old->second);
     } else {
       Check(now == firstRun.keys[Key::kSettings].at(kNames[i]));
-      Check(Converted(&now, i == 4, platform.decimalSeparator, &number));
+      Check(Converted(now, i == 4, platform.decimalSeparator, &number));
     }
     Check(fields[i] == number);
   }

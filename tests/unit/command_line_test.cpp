@@ -5,33 +5,16 @@
 namespace dimlux::test {
 namespace {
 
-struct Form {
-  const char* commandLine;
-  Request request;
-};
-
 TEST(CommandLine, OnlyTheOneSwitchInAnyCaseTurnsTheDisplayOff) {
-  const std::vector<Form> forms = {
-      {"", Request::kShow},
-      {" \t ", Request::kShow},
-      {"/off", Request::kTurnOff},
-      {"-off", Request::kTurnOff},
-      {"--off", Request::kTurnOff},
-      {"/OFF", Request::kTurnOff},
-      {" \t-Off ", Request::kTurnOff},
-      {"\" --oFF \"", Request::kTurnOff},
-      {"off", Request::kUnknown},
-      {"/of", Request::kUnknown},
-      {"/offf", Request::kUnknown},
-      {"---off", Request::kUnknown},
-      {"/off /off", Request::kUnknown},
-      {"\"/off", Request::kUnknown},
-      {"\"", Request::kUnknown},
-      {"/\xC3\xB6"
-       "ff",
-       Request::kUnknown},
-  };
-  for (const Form& form : forms) EXPECT_EQ(ParseCommandLine(form.commandLine), form.request) << form.commandLine;
+  for (const char* given : {"", " \t "}) EXPECT_EQ(ParseCommandLine(given), Request::kShow) << given;
+  for (const char* given : {"/off", "-off", "--off", "/OFF", " \t-Off ", "\" --oFF \""}) {
+    EXPECT_EQ(ParseCommandLine(given), Request::kTurnOff) << given;
+  }
+  for (const char* given : {"off", "/of", "/offf", "---off", "/off /off", "\"/off", "\"",
+                            "/\xC3\xB6"
+                            "ff"}) {
+    EXPECT_EQ(ParseCommandLine(given), Request::kUnknown) << given;
+  }
 }
 
 // Cut on a whole character of UTF-8, the code page of the ANSI calls; line breaks in it would break the box.
@@ -42,15 +25,6 @@ TEST(CommandLine, ALongUnknownCommandLineIsShownCutOnAWholeCharacter) {
                       "\r\n\r\nIt knows one switch: /off, which turns the display off at once.");
 }
 
-TEST_F(MainTest, OffAtTheFirstStartSeedsTheSettingsAndBlanksWithoutABox) {
-  EXPECT_EQ(StartProgram(fake, " /OFF"), 0);
-  EXPECT_TRUE(fake.boxes.empty());
-  EXPECT_THAT((std::vector{Stored("Top"), Stored("Bottom"), Stored("Left"), Stored("Right"), Stored("Startup")}),
-              ElementsAre("6075", "705", "10635", "1425", "0"));
-  EXPECT_EQ(fake.captions[Control::cmdTurnOff], "Turn On");
-  EXPECT_TRUE(fake.timerEnabled[Timer::tmr]);
-}
-
 // A folder the user cannot write is not tried for seconds: the wish goes by window message at once.
 TEST_F(MainTest, ASecondCopyThatCannotWriteTheWakeUpFilePostsTheWishAtOnce) {
   fake.runningCopy = true;
@@ -59,7 +33,6 @@ TEST_F(MainTest, ASecondCopyThatCannotWriteTheWakeUpFilePostsTheWishAtOnce) {
   EXPECT_EQ(StartProgram(fake), 0);
   EXPECT_THAT(fake.posted, ElementsAre(Wish::kWakeUp));
   EXPECT_EQ(fake.sleptMs, 0);
-  EXPECT_EQ(fake.boxes.size(), 1u);
 }
 
 }  // namespace

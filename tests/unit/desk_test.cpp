@@ -16,12 +16,7 @@ struct StoredPlace {
   int openLeft, openTop;
 };
 
-class DeskTest : public MainTest {
- protected:
-  void LoadAt(int leftPx, int topPx) { LoadStored("0", std::to_string(topPx * 15), std::to_string(leftPx * 15)); }
-};
-
-TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTurnOnChecksItAgain) {
+TEST_F(MainTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTurnOnChecksItAgain) {
   const std::vector<StoredPlace> places = {
       {"on the display on the left", {kPrimary, kLeftOfIt}, -600, 300, -600, 300},
       {"that display unplugged", {kPrimary}, -600, 300, 0, 300},
@@ -34,14 +29,14 @@ TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
   for (const StoredPlace& place : places) {
     SCOPED_TRACE(place.name);
     fake.monitors = place.monitors;
-    LoadAt(place.left, place.top);
+    LoadStored("0", std::to_string(place.top * 15), std::to_string(place.left * 15));
     EXPECT_EQ(fake.window.left, place.openLeft);
     EXPECT_EQ(fake.window.top, place.openTop);
     EXPECT_EQ(fake.window.width, 122);
   }
   fake.monitors = {kPrimary, kLeftOfIt};
-  LoadAt(-600, 300);
-  fake.window.top = 200;  // moved less than a second ago: not stored yet
+  LoadStored("0", "4500", "-9000");  // at -600, 300 px
+  fake.window.top = 200;             // moved less than a second ago: not stored yet
   main.cmdTurnOff_Click();
   fake.monitors = {kPrimary};  // unplugged while blanked
   main.cmdTurnOff_Click();
@@ -50,20 +45,8 @@ TEST_F(DeskTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
   EXPECT_EQ(Stored("Left"), "0");
 }
 
-// At 168 dpi a window value is rarely a whole number of twips; its field holds it rounded, which for a fraction
-// of a half or more is not the value rounded down: still the same place.
-TEST_F(DeskTest, APlaceStoredAtAFractionalDpiIsNotWrittenAgainOnTheFollowingTicks) {
-  fake.tpp = 1440.0f / 168;
-  LoadStored();
-  fake.window.left = 351;  // Left 3008.57 twips
-  main.tmrSticky_Timer();
-  fake.keys[Key::kSettings]["Left"] = "as stored";
-  for (int tick = 1; tick <= 10; ++tick) main.tmrSticky_Timer();
-  EXPECT_EQ(Stored("Left"), "as stored");
-}
-
 // A moment's lock is proven on Wine; here, how many ticks one that lasts takes.
-TEST_F(DeskTest, AWakeUpFileHeldForGoodStopsTheRunningCopyOnTheSixthTick) {
+TEST_F(MainTest, AWakeUpFileHeldForGoodStopsTheRunningCopyOnTheSixthTick) {
   LoadStored();
   fake.wakeUpFile = true;
   fake.heldFor = 1000;

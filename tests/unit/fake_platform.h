@@ -13,7 +13,7 @@
 namespace dimlux::test {
 
 struct Box {
-  std::string text, title, kind;  // kind: "question", "warning" or "error"
+  std::string text, title, kind;  // kind: "ask" (a question), "warning" or "error"
   bool operator==(const Box&) const = default;
 };
 
@@ -91,7 +91,7 @@ class FakePlatform final : public Platform {
   void EnableTimer(Timer timer, bool enabled) override { timerEnabled[timer] = enabled; }
 
   bool Ask(std::string_view question, std::string_view title) override {
-    boxes.push_back({std::string(question), std::string(title), "question"});
+    boxes.push_back({std::string(question), std::string(title), "ask"});
     return yesAnswers-- > 0;
   }
   void Tell(std::string_view text, std::string_view title, Alert alert) override {

@@ -18,8 +18,7 @@ namespace dimlux::test {
 
 using ::testing::ElementsAre;
 
-// One line of the table of stored texts (settings_cases.txt): the case, the text, and the number reading it
-// gives or "repair".
+// A line of the table of stored texts (settings_cases.txt): the case, the text, the number it gives or "repair".
 struct Case {
   std::string name, text, result;
 };
@@ -57,19 +56,10 @@ class MainTest : public ::testing::Test {
     Load();
   }
 
-  // Another start of the program on the registry as it stands: a new window, loaded.
-  Main StartAgain() {
-    Main started(fake);
-    fake.CreateForm(kMainDesign, started);
-    started.Form_Load();
-    return started;
-  }
-
   std::string SettingsCaption() { return fake.captions[Control::cmdSettings]; }
 
   std::string Stored(const std::string& name, Key key = Key::kSettings) {
-    const auto& values = fake.keys[key];
-    return values.count(name) ? values.at(name) : "<absent>";
+    return fake.keys[key].count(name) ? fake.keys[key][name] : "<absent>";
   }
 
   FakePlatform fake;

@@ -12,13 +12,12 @@ TEST_F(MainTest, EachStoredTextOfLeftIsUsedRoundedDownOrRepairedAlone) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
     LoadStored("1", "1500", c.text);
-    const Main loaded = StartAgain();
     const bool repaired = c.result == "repair";
-    EXPECT_EQ(loaded.lngLeft, repaired ? 10635 : std::stoi(c.result));
+    EXPECT_EQ(main.lngLeft, repaired ? 10635 : std::stoi(c.result));
     EXPECT_EQ(Stored("Left"), repaired ? "10635" : c.text);
-    EXPECT_THAT((std::vector{loaded.lngTop, loaded.lngBottom, loaded.lngRight}), ElementsAre(1500, 705, 1830));
+    EXPECT_THAT((std::vector{main.lngTop, main.lngBottom, main.lngRight}), ElementsAre(1500, 705, 1830));
     EXPECT_THAT((std::vector{Stored("Top"), Stored("Bottom"), Stored("Right")}), ElementsAre("1500", "705", "1830"));
-    EXPECT_EQ(loaded.intStartup, 1);
+    EXPECT_EQ(main.intStartup, 1);
   }
 }
 
