@@ -20,7 +20,6 @@
 namespace dimlux {
 namespace {
 
-using test::FakePlatform;
 constexpr const char* kNames[5] = {kTopValue, kLeftValue, kBottomValue, kRightValue, kStartupValue};
 constexpr float kTwipsPerPixel[4] = {15.0f, 12.0f, 10.0f, 1440.0f / 168.0f};
 
@@ -42,7 +41,7 @@ bool Converted(std::string text, bool isStartup, const std::string& separator, s
   return true;
 }
 
-void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
+void Start(test::FakePlatform& platform, Main& main, std::uint8_t flags) {
   platform.decimalSeparator = (flags & 1) ? "," : ".";
   platform.tpp = kTwipsPerPixel[(flags >> 1) & 3];
   platform.CreateForm(kMainDesign, main);
@@ -51,7 +50,7 @@ void Start(FakePlatform& platform, Main& main, std::uint8_t flags) {
 }
 
 void RunCommandLine(std::string_view commandLine) {
-  FakePlatform platform;
+  test::FakePlatform platform;
   const int exitCode = StartProgram(platform, commandLine);
   const Request request = ParseCommandLine(commandLine);
   if (request == Request::kUnknown) {
@@ -72,7 +71,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
   }
   std::size_t at = 0;
   auto byte = [&] { return at < size ? data[at++] : std::uint8_t{0}; };
-  FakePlatform firstRun, platform;
+  test::FakePlatform firstRun, platform;
   Main seeded(firstRun), main(platform);
   const std::uint8_t flags = byte();
   Start(firstRun, seeded, flags);

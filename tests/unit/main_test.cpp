@@ -37,11 +37,8 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
 TEST_F(MainTest, ARunEntryThatCannotBeWrittenFailsEnablingLoudlyAndDisablingSilently) {
   for (const bool runKeyDenied : {false, true}) {
     fake = FakePlatform();
-    if (runKeyDenied) {
-      fake.deniedKeys.insert(Key::kRun);
-    } else {
-      fake.exePath = "";
-    }
+    if (runKeyDenied) fake.deniedKeys.insert(Key::kRun);
+    fake.exePath = runKeyDenied ? fake.exePath : "";
     LoadStored("2");  // only 1 means enabled
     fake.yesAnswers = 1;
     main.cmdSettings_Click();
