@@ -118,8 +118,14 @@ void Main::WindowNotCreated() { Fatal("Could not create the window", kTitle); }
 void Main::AnswerSecondCopy() {
   if (!platform_.Ask(kSecondCopyText, kTitle)) return;
   Text path;
-  if (TryForAWhile([&] { return platform_.LeaveWakeUpFile(&path); }) || platform_.PostWish(Wish::kWakeUp)) return;
+  if (TryForAWhile([&] { return LeaveWakeUpFile(&path); }) || platform_.PostWish(Wish::kWakeUp)) return;
   Fatal("Could not write the wake-up file", path.empty() ? kNoRunningCopy : path.view());
+}
+
+// A running copy whose folder cannot be found yet may still be starting: worth another try, as a file held.
+FileWrite Main::LeaveWakeUpFile(Text* path) {
+  const FileWrite written = platform_.LeaveWakeUpFile(path);
+  return path->empty() ? FileWrite::kHeld : written;
 }
 
 // Started to turn the display off while a copy runs: that copy does it, and this one asks nothing.

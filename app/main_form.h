@@ -44,6 +44,7 @@ class Main final : public FormEvents {
   void StartupIndicator();
 
   void AnswerSecondCopy();
+  FileWrite LeaveWakeUpFile(Text* path);
   void PassOnTurnOff();
   template <typename Attempt>
   bool TryForAWhile(Attempt attempt);

@@ -127,8 +127,8 @@ class Platform {
   // Marks this copy's window as the one that later copies pass their wishes to.
   virtual void MarkThisCopy() = 0;
   // Leaves the wake-up file in the running copy's folder, for it to find on a tick. `path` is where it is
-  // left, or empty while that folder cannot be found (the running copy is still starting, or its path
-  // cannot be had whole): then it counts as held, to be tried again.
+  // left, or empty, with nothing written, where that folder cannot be found (the running copy is still
+  // starting, or its path cannot be had whole).
   virtual FileWrite LeaveWakeUpFile(Text* path) = 0;
   // Takes this copy's own wake-up file away; `path` is where it is looked for.
   virtual WakeUpFile TakeWakeUpFile(Text* path) = 0;

@@ -205,7 +205,7 @@ void Win32Platform::MarkThisCopy() { SetPropA(MainWindow(), kRunningCopyProp, Ma
 
 FileWrite Win32Platform::LeaveWakeUpFile(Text* path) {
   *path = FileIn(RunningCopyFolder(), kWakeUpFileName);
-  return path->empty() ? FileWrite::kHeld : WriteNewFile(*path, kWakeUpContent);
+  return path->empty() ? FileWrite::kRefused : WriteNewFile(*path, kWakeUpContent);
 }
 
 WakeUpFile Win32Platform::TakeWakeUpFile(Text* path) {

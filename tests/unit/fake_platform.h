@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,9 +37,9 @@ class FakePlatform final : public Platform {
   float tpp = 15;                                                         // twips per pixel
   std::vector<Monitor> monitors{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};  // the primary, a taskbar at the bottom
   bool runningCopy = false;
-  // What leaving the wake-up file gives. kHeld: the running copy is still starting, its folder and window not found
-  // yet; kRefused: its folder cannot be written. A file held for a moment is left to the tests under Wine.
-  FileWrite leaving = FileWrite::kWritten;
+  // What leaving the wake-up file gives (kRefused: a folder the user cannot write; a file held for a moment is left
+  // to the tests under Wine); none: the running copy is still starting, its folder and window not found yet.
+  std::optional<FileWrite> leaving = FileWrite::kWritten;
   bool wakeUpFile = false;   // in the folder that both copies are kept in
   int heldFor = 0;           // how many more tries to take it fail, as if another program held it
   std::vector<Wish> posted;  // to the running copy, whether or not a window took them
@@ -102,9 +103,9 @@ class FakePlatform final : public Platform {
   bool RunningCopyFound() override { return runningCopy; }
   void MarkThisCopy() override {}
   FileWrite LeaveWakeUpFile(Text* path) override {
-    *path = Text(leaving == FileWrite::kHeld ? "" : kWakeUpFile);
+    *path = Text(leaving ? kWakeUpFile : "");
     wakeUpFile = wakeUpFile || leaving == FileWrite::kWritten;
-    return leaving;
+    return leaving.value_or(FileWrite::kRefused);
   }
   WakeUpFile TakeWakeUpFile(Text* path) override {
     *path = Text(kWakeUpFile);
@@ -114,7 +115,7 @@ class FakePlatform final : public Platform {
   }
   bool PostWish(Wish wish) override {
     posted.push_back(wish);
-    return leaving != FileWrite::kHeld;
+    return leaving.has_value();
   }
   Text FileBesideExe(std::string_view) override { return {}; }  // no readme beside it
   Text ExePath() override { return Text(exePath); }
@@ -122,7 +123,6 @@ class FakePlatform final : public Platform {
   void Sleep(unsigned milliseconds) override { sleptMs += static_cast<int>(milliseconds); }
   void EndProcess(int) override {}
 
- private:
   static bool Overlap(const Place& a, const Place& b) {
     return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
            b.top < a.top + a.height;

@@ -67,7 +67,7 @@ TEST_F(MainTest, ARunningCopyThatCannotBeFoundStopsTheSecondCopyAfterAFewSeconds
   };
   for (const auto& [commandLine, stop] : starts) {
     fake = FakePlatform();
-    fake.leaving = FileWrite::kHeld;
+    fake.leaving = std::nullopt;
     fake.runningCopy = true;
     fake.yesAnswers = 1;
     EXPECT_EQ(StartProgram(fake, commandLine), 3);
