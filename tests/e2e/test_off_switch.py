@@ -6,10 +6,9 @@ import time
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main
 from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, FACES, IDNO, IDOK, IDYES, is_normal, is_turned_off
-from .harness.wine import SCREEN, Screenshot, poll
+from .harness.wine import Screenshot, poll
 
 DESIGNED_RECT = [709, 406, 95, 46]
-MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)
 UNKNOWN = ["/of", "ünï"]
 UNKNOWN_TEXT = (
     "Dimlux does not know this command line:\r\n/of ünï\r\n\r\nIt knows one switch: /off, which turns the display off"
@@ -64,7 +63,7 @@ class OffSwitch(DimluxTestCase):
         return order.index(upper) < order.index(lower)
 
     def turn_on_by_click(self):
-        self.step(lambda: self.display.click(*MIDDLE), is_normal)
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)
 
     def test_an_unknown_switch_is_refused_and_a_wake_up_crosses_by_message(self):
         files = sorted(self.prefix.program_file("").iterdir())

@@ -1,17 +1,14 @@
 """Every question Dimlux asks, answered as a person answers it: Yes by the real Enter key and by a real click on its
 button, and not Yes by a real click on No, by Escape and by the box's close box. An answer that is not Yes does none
 of what Yes does, and the key let go after a box has closed does not act on the widget."""
-import shutil
-from pathlib import Path
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main
 from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_normal
-from .harness.wine import WINE, poll
+from .harness.wine import poll
 
 YES = ("Return", "click Yes")
 NOT_YES = ("click No", "Escape", "close box")
-README = Path(__file__).resolve().parents[2] / "docs/readme.txt"
 
 
 class Questions(DimluxTestCase):
@@ -33,9 +30,7 @@ class Questions(DimluxTestCase):
         for way in YES + NOT_YES:
             with self.subTest(way):
                 self.new_prefix(f"first_run_{way.replace(' ', '_')}")
-                shutil.copy(README, self.prefix.program_file("readme.txt"))
-                for view in ("/reg:32", "/reg:64"):  # as on Windows: .txt files open in Notepad
-                    self.prefix.run([WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
+                self.prefix.put_readme()
                 self.step(self.prefix.start_dimlux, windows=["Dimlux"], stores=True)
                 readme = ["readme.txt - Notepad"] if way in YES else []
                 self.step(lambda: self.answer("Dimlux", way), windows=[WIDGET, *readme])

@@ -1,30 +1,24 @@
 """Dimlux under Wine on real desks and when things go wrong: second copies started from any folder and any spelling
 of the path, five copies racing from two folders, the first run's readme beside the exe, a wake-up file held open
 for a moment or for good, and a folder whose name the system's ANSI code page cannot hold."""
-import shutil
-from pathlib import Path
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main
 from .harness.dimlux import CMD_SETTINGS, IDNO, IDOK, IDYES, button, is_normal, is_turned_off
-from .harness.wine import SCREEN, WINE, poll
+from .harness.wine import poll
 
 OTHER_DIR = "Other Place"
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
 # Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252.
 FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"
 ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
-README = Path(__file__).resolve().parents[2] / "docs/readme.txt"
 LOCK_SECONDS = 2  # a moment's lock, as a sync client or a scanner holds a new file
-MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)
 NOTEPAD = "readme.txt - Notepad"
 
 
 class Robustness(DimluxTestCase):
     def test_second_copies_from_any_folder_and_spelling_ask_and_wake_the_running_one(self):
-        shutil.copy(README, self.prefix.program_file("readme.txt"))
-        for view in ("/reg:32", "/reg:64"):  # as on Windows: .txt files open in Notepad
-            self.prefix.run([WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
+        self.prefix.put_readme()
         self.step(self.prefix.start_dimlux, windows=["Dimlux"], stores=True)
         self.step(lambda: self.answer_question("Dimlux", IDYES, dimlux.FIRST_RUN_TEXT), windows=[WIDGET, NOTEPAD])
         self.also_shown = [NOTEPAD]
@@ -75,7 +69,7 @@ class Robustness(DimluxTestCase):
         self.assertEqual(0, self.wait_for_exit(self.second_copy_answered_yes_while_locked(LOCK_SECONDS)))
         self.assertEqual(dimlux.WAKE_UP_CONTENT, wake_up_file.read_bytes())
         self.prefix.lock("getup.txt", LOCK_SECONDS)
-        self.step(lambda: self.display.click(*MIDDLE), at_the_corner, stores=True)  # back to normal: the file held
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), at_the_corner, stores=True)  # back to normal: the file held
         self.assertFalse(wake_up_file.exists())
 
         self.blank(self.widget)
@@ -83,7 +77,7 @@ class Robustness(DimluxTestCase):
         self.prefix.lock("getup.txt", 600)
         # Back to normal, the file stays held: after the tries one box, the only one while ticks go on, naming the
         # failure and the file; OK ends Dimlux and the file stays.
-        self.step(lambda: self.display.click(*MIDDLE), is_normal, [WIDGET, "Dimlux"])
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal, [WIDGET, "Dimlux"])
         box = self.step(lambda: self.prefix.answer("Dimlux", IDOK), windows=[])
         self.assertEqual([IDOK], box["buttons"])
         self.assertEqual(

@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 from . import dimlux
-from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_turned_off, middle, twips
+from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_turned_off, twips
 from .wine import Display, make_template, poll
 
 WIDGET = "widget"  # among a step's windows: Dimlux's main window (a box or another program goes by its title)
@@ -126,9 +126,6 @@ class DimluxTestCase(unittest.TestCase):
     def close(self, process):  # with the close box's message; it must end normally
         self.step(lambda: self.drive("close"), windows=[])
         self.assertEqual(0, self.wait_for_exit(process))
-
-    def click_button(self, window, control_id):  # a real click in the middle of the button
-        self.display.click(*middle(window, control_id))
 
     def click_caption(self, window):  # a real click left of the title, which gives the window the X keyboard focus
         self.display.click(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2)

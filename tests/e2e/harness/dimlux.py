@@ -43,6 +43,8 @@ ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
 WAKE_UP_CONTENT = b"Get up :)\r\n"
+README = Path(__file__).resolve().parents[3] / "docs/readme.txt"
+MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)  # of the screen, on the blanked face
 CAPTION_BAR = (SCREEN[0] // 2, 2)  # of the blanked face: where the pointer rests there, no tip comes
 FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
 
@@ -130,6 +132,11 @@ class DimluxPrefix(Prefix):
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy(self.exe, target)
         return self.windows_path(target)
+
+    def put_readme(self):  # readme.txt beside Dimlux.exe, and .txt files opened in Notepad, as on Windows
+        shutil.copy(README, self.program_file("readme.txt"))
+        for view in ("/reg:32", "/reg:64"):
+            self.run([WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
 
     def program_file(self, name):  # in Dimlux's folder
         return self.path / "drive_c" / self.program_dir / name
