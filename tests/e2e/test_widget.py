@@ -84,14 +84,21 @@ class Widget(DimluxTestCase):
         else:  # "?" does nothing and keeps the focus
             self.step(action, lambda w: [w["rect"], is_normal(w), w["focus"]] == [window["rect"], True, CMD_OPT])
 
-    def reach(self, control_id, key):  # presses the key, at least once, until the focus is on that button
+    def reach(self, control_id, key):
+        """One step: the key pressed, at least once, until the focus is on that button, each press moving it to the
+        next button in tab order (or backwards)."""
         order = TAB_ORDER if key == "Tab" else TAB_ORDER[::-1]
-        focused = self.prefix.main_window()["focus"]
-        while True:
-            focused = order[(order.index(focused) + 1) % len(order)]  # the next in tab order, or backwards
-            self.step(lambda: self.display.key(key), lambda w, focused=focused: w["focus"] == focused)
-            if focused == control_id:
-                return
+
+        def walk():
+            focused = self.prefix.main_window()["focus"]
+            while True:
+                focused = order[(order.index(focused) + 1) % len(order)]  # the next in tab order, or backwards
+                self.display.key(key)
+                self.assertTrue(self.prefix.main_window(5, lambda w: w["focus"] == focused), f"no focus on {focused}")
+                if focused == control_id:
+                    return
+
+        self.step(walk, lambda w: w["focus"] == control_id)
 
     def input(self, window, control_id, given):  # the action that gives the input; a click pressed down already
         if given == "click":
@@ -144,7 +151,7 @@ class Widget(DimluxTestCase):
             self.step(action, is_turned_off)
         if given == "click":
             nudge = ("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
-            self.step(lambda: self.display.xdotool(*nudge), is_turned_off)
+            self.step(lambda: self.display.xdotool(*nudge), is_turned_off, tip=None)
             action = lambda: self.display.click(*middle(window, CMD_SETTINGS))
         self.step(action, lambda w: is_normal(w) and w["rect"] == window["rect"])
         self.assert_drawn(self.widget, CMD_TURN_OFF)

@@ -16,7 +16,8 @@ from .wine import Display, make_template, poll
 
 WIDGET = "widget"  # among a step's windows: Dimlux's main window (a box or another program goes by its title)
 NAMES = {dimlux.MAIN_CLASS: WIDGET, dimlux.TIP_CLASS: dimlux.TIP_CLASS}  # the others by their titles
-SETTLE = 1.2  # s after a step settles in which nothing more may happen: more than a tick of the position keeper
+TIP = dimlux.TIP_CLASS
+SETTLE = 1.1  # s after a step settles in which nothing more may happen: more than a tick of the position keeper
 
 
 class DimluxTestCase(unittest.TestCase):
@@ -33,31 +34,31 @@ class DimluxTestCase(unittest.TestCase):
 
     def step(self, action, until=lambda widget: True, windows=(WIDGET,), stores=False, tip=False):
         """Runs action() and waits until until(widget) holds and the visible top-level windows are `windows` and
-        Dimlux's tip where `tip`. Then, and again a second later, checks what must not change: no other window,
+        Dimlux's tip where `tip` (either way for None: a pointer moved over a button). Then, and again a second later, checks what must not change: no other window,
         the widget topmost, no display-off request unless blanked (or before the restore), no settings or Run-key
         write unless the step `stores`, and none in that second. Returns action's result; self.widget is the widget
         then (None when it is not shown)."""
         start = self.prefix.trace_marks()
         result = action()
         expected = sorted([*windows, *self.also_shown, *([dimlux.TIP_CLASS] if tip else [])])
-        self.wait_for_windows(expected, until)
+        self.wait_for_windows(expected, until, tip is None)
         if stores:  # its writes come within a tick
             poll(lambda: dimlux.WRITE.search(self.prefix.traced(start)), dimlux.TICK_WAIT)
         settled = self.prefix.trace_marks()
         time.sleep(SETTLE)
-        self.widget = self.wait_for_windows(expected, until, 0)
+        self.widget = self.wait_for_windows(expected, until, tip is None, 0)
         self.assert_quiet(self.prefix.traced(start), self.widget, stores)
         self.assert_quiet(self.prefix.traced(settled), self.widget, False)
         return result
 
-    def wait_for_windows(
-        self, expected, until, timeout=dimlux.WAIT
-    ):  # the widget (or None) once they are the ones expected
+    def wait_for_windows(self, expected, until, any_tip=False, timeout=dimlux.WAIT):
+        """The widget (None if it is not shown) once the windows shown are the ones expected (and a tip or none, for
+        any_tip) and until(widget) holds."""
         last = {}
 
         def reached():
             shown = self.prefix.windows()
-            last["names"] = sorted(NAMES.get(w["class"], w["title"]) for w in shown)
+            last["names"] = sorted(NAMES.get(w["class"], w["title"]) for w in shown if w["class"] != TIP or not any_tip)
             last["widget"] = widget = next((w for w in shown if w["class"] == dimlux.MAIN_CLASS), None)
             return last["names"] == expected and (widget is None or until(widget))
 
