@@ -135,11 +135,19 @@ class Widget(DimluxTestCase):
         return inks
 
     def show_tip(self, window, control):
-        """The pointer comes to rest on the button from the other one (Wine sends no leave on the way to the caption or
-        beyond its windows, after which the same button would start no new hover): its tip, just below the pointer."""
+        """The pointer comes to rest on the button from the other one, its tip just below it. (Wine sends no leave on
+        the way to the caption or beyond its windows, after which the same button would start no new hover; and the
+        other button's leave, late, makes the next move on this one start a hover again: that move comes here.)"""
         x, y = middle(window, control)
         other = middle(window, CMD_SETTINGS if control == CMD_TURN_OFF else CMD_TURN_OFF)
-        self.step(lambda: [self.display.move_pointer(*point) for point in (other, (x, y))], tip=True)
+
+        def come_to_rest():
+            for point in (other, (x + 1, y)):
+                self.display.move_pointer(*point)
+            poll(lambda: dimlux.TIP_CLASS in [w["class"] for w in self.prefix.windows()], 5)
+            self.display.move_pointer(x, y)
+
+        self.step(come_to_rest, tip=True)
         shown = next(w for w in self.prefix.windows() if w["class"] == dimlux.TIP_CLASS)
         self.assertEqual(tip(window, control), shown["title"])
         self.assertTrue(0 <= shown["rect"][0] - x <= 32, "the tip starts at the pointer")
@@ -153,7 +161,9 @@ class Widget(DimluxTestCase):
             nudge = ("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
             self.step(lambda: self.display.xdotool(*nudge), is_turned_off, tip=None)
             action = lambda: self.display.click(*middle(window, CMD_SETTINGS))
-        self.step(action, lambda w: is_normal(w) and w["rect"] == window["rect"])
+        # The widget back under a pointer at rest on "+", whose tip may then come.
+        rest = None if given == "click" else False
+        self.step(action, lambda w: is_normal(w) and w["rect"] == window["rect"], tip=rest)
         self.assert_drawn(self.widget, CMD_TURN_OFF)
 
     def assert_startup_switched(self, window, given, action):
