@@ -49,7 +49,6 @@ class Questions(DimluxTestCase):
     def test_the_start_with_windows_questions(self):
         _, window = self.start_first_run()
         self.click_caption(window)  # the keyboard, for Enter on Turn Off and back first, as a person may
-        self.display.move_pointer(*dimlux.CAPTION_BAR)
         for turned in (is_turned_off, is_normal):
             self.step(lambda: self.display.key("Return"), turned)
         for caption, way in [("+", w) for w in NOT_YES + YES[:1]] + [("-", w) for w in NOT_YES + YES[1:]]:

@@ -128,9 +128,12 @@ class DimluxTestCase(unittest.TestCase):
         self.step(lambda: self.drive("close"), windows=[])
         self.assertEqual(0, self.wait_for_exit(process))
 
-    def click_caption(self, window):  # a real click left of the title, which gives the window the X keyboard focus
+    def click_caption(self, window):
+        """A real click left of the title, which gives the window the X keyboard focus; the pointer then goes where a
+        blanked face brings up no tip."""
         self.display.click(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2)
         time.sleep(0.3)
+        self.display.move_pointer(*dimlux.CAPTION_BAR)
 
     def blank(self, window):  # the pointer first where the blanked face brings up no tip
         self.display.move_pointer(*dimlux.CAPTION_BAR)
