@@ -18,18 +18,16 @@ MAX_GROWTH = {"gdi": 2, "windows": 0, "resident_kb": 512}  # from first to last 
 class LongRun(DimluxTestCase):
     def test_long_run(self):
         self.prefix.set_values({name: sz(text) for name, text in STORED.items()})
-        process = self.prefix.start_dimlux(debug="+win,+reg")
-        window = self.prefix.main_window()
-        self.assertEqual(STORED_RECT, window["rect"])
+        process = self.step(self.prefix.start_dimlux, lambda w: w["rect"] == STORED_RECT)
+        window = self.widget
         self.click_caption(window)  # X keyboard focus for the keys below
         for phase, key_done in (("blanked", is_turned_off), ("normal", is_normal)):
-            self.display.key("Return")
-            self.wait_for_window(key_done)
+            self.step(lambda: self.display.key("Return"), key_done)
             samples = self.samples(window["pid"], 13)  # over a minute
             self.assert_no_growth(phase, samples)
+        burst = ["key", "--delay", 40, *["Return"] * (2 * CYCLES_PER_BURST)]
         for _ in range(CYCLES // CYCLES_PER_BURST):
-            self.display.xdotool("key", "--delay", 40, *["Return"] * (2 * CYCLES_PER_BURST))
-            self.wait_for_window(lambda w: is_normal(w) and w["rect"] == STORED_RECT)  # after each burst
+            self.step(lambda: self.display.xdotool(*burst), lambda w: is_normal(w) and w["rect"] == STORED_RECT)
         self.assert_no_growth("cycles", [samples[-1], *self.samples(window["pid"], 1)])
         self.close(process)
         self.assertEqual(1 + CYCLES, blankings(process.log_path, window["hwnd"]), "every Return must toggle once")

@@ -15,7 +15,6 @@ namespace {
 
 constexpr wchar_t kMainClass[] = L"DimluxMain";
 constexpr wchar_t kBoxClass[] = L"#32770";
-constexpr wchar_t kTipClass[] = L"DimluxTip";
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kSettleMs = 10;
 constexpr int kSettleReads = 50;
@@ -97,11 +96,12 @@ HWND VisibleMainWindow() {
   return nullptr;
 }
 
-// Describes a window: its handle, pid, title and whether it is visible, for the describer to add to.
+// Describes a window: its handle, pid, class, title and whether it is visible, for the describer to add to.
 Json Described(HWND hwnd) {
   Json described;
   described.Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd)).Num(L"pid", ProcessId(hwnd));
-  return described.Text(L"title", TextOf(hwnd)).Bool(L"visible", IsWindowVisible(hwnd));
+  described.Text(L"class", TextOf(hwnd, GetClassNameW)).Text(L"title", TextOf(hwnd));
+  return described.Bool(L"visible", IsWindowVisible(hwnd));
 }
 
 std::string ButtonsJson(HWND parent) {
@@ -156,28 +156,30 @@ std::string BoxJson(HWND box) {
       .End();
 }
 
-std::string TipJson(HWND tip) {
+// Any other window (a tip, another program's): its title and place.
+std::string OtherJson(HWND hwnd) {
   RECT r;
-  GetWindowRect(tip, &r);
-  return Described(tip).Text(L"text", TextOf(tip)).Rect(L"rect", r).End();
+  GetWindowRect(hwnd, &r);
+  return Described(hwnd).Text(L"text", TextOf(hwnd)).Rect(L"rect", r).End();
 }
 
-std::string TitleJson(HWND hwnd) { return Described(hwnd).End(); }
-
-// {"ok":true,"<name>":[each top-level window of the class (all for nullptr), described]}
-std::string ListJson(const wchar_t* name, const wchar_t* className, std::string (*describe)(HWND)) {
+// Every top-level window, topmost first, described as its class asks.
+std::string WindowsJson() {
   Json list(true);
-  for (HWND hwnd : TopLevelWindows(className)) list.Item(describe(hwnd));
-  return Json().Bool(L"ok", true).Put(name, list.End()).End();
+  for (HWND hwnd : TopLevelWindows(nullptr)) {
+    const std::wstring className = TextOf(hwnd, GetClassNameW);
+    list.Item(className == kMainClass ? WindowJson(hwnd) : className == kBoxClass ? BoxJson(hwnd) : OtherJson(hwnd));
+  }
+  return Json().Bool(L"ok", true).Put(L"windows", list.End()).End();
 }
 
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
 // is between two steps would mix the states before and after. Two reads in a row that agree are settled.
-std::string SettledMainWindowsJson() {
-  std::string last = ListJson(L"windows", kMainClass, WindowJson);
+std::string SettledWindowsJson() {
+  std::string last = WindowsJson();
   for (int read = 0; read < kSettleReads; ++read) {
     Sleep(kSettleMs);
-    std::string next = ListJson(L"windows", kMainClass, WindowJson);
+    std::string next = WindowsJson();
     if (next == last) break;
     last = next;
   }
@@ -361,10 +363,7 @@ std::string CmdShortPath(wchar_t** argv) {
 // The commands and their arguments (and lock, below). Each answers with a JSON object; "ok" says it did its work.
 std::string Run(wchar_t** argv) {
   const std::wstring command = argv[2];
-  if (command == L"window") return SettledMainWindowsJson();  // the main windows: place, styles, focus, buttons
-  if (command == L"boxes") return ListJson(L"boxes", kBoxClass, BoxJson);    // the message boxes, texts, buttons
-  if (command == L"tips") return ListJson(L"tips", kTipClass, TipJson);      // Dimlux's tips: texts and places
-  if (command == L"titles") return ListJson(L"titles", nullptr, TitleJson);  // every top-level window
+  if (command == L"windows") return SettledWindowsJson();    // every top-level window, Dimlux's in full
   if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window moved, then COMMAND
   if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
   if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the session's end messages, the end

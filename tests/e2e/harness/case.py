@@ -1,6 +1,9 @@
 """The e2e tests' base class and their main(): python3 -m tests.e2e.test_x Dimlux.exe dimlux_driver.exe [args], from
 the repository's root. The cases of a file share one Xvfb display; each case gets a fresh prefix in
-$DIMLUX_E2E_ROOT/<file>/<case> (build/win64/e2e by default), removed afterwards (the logs stay)."""
+$DIMLUX_E2E_ROOT/<file>/<case> (build/win64/e2e by default), removed afterwards (the logs stay).
+
+A test is a list of steps: self.step(action, until, windows, stores, tip) runs a person's input or a program's start
+and then checks, once it has settled and again a second later, what nobody asked it to change."""
 import os
 import sys
 import time
@@ -8,8 +11,13 @@ import unittest
 from pathlib import Path
 
 from . import dimlux
-from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_turned_off, middle, twips
+from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_turned_off, twips
 from .wine import Display, make_template, poll
+
+WIDGET = "widget"  # among a step's windows: Dimlux's main window (a box or another program goes by its title)
+NAMES = {dimlux.MAIN_CLASS: WIDGET, dimlux.TIP_CLASS: dimlux.TIP_CLASS}  # the others by their titles
+TIP = dimlux.TIP_CLASS
+SETTLE = 1.1  # s after a step settles in which nothing more may happen: more than a tick of the position keeper
 
 
 class DimluxTestCase(unittest.TestCase):
@@ -17,11 +25,56 @@ class DimluxTestCase(unittest.TestCase):
 
     def setUp(self):
         self.new_prefix(self._testMethodName)
+        self.also_shown = []  # windows another program keeps open from some step on, among every later step's
 
     def new_prefix(self, name):  # a fresh one in <root>/<file>/<name> from now on
         folder = self.root / Path(sys.modules[type(self).__module__].__file__).stem / name
-        self.prefix = dimlux.DimluxPrefix(self.display, folder, self.template, self.exe, self.driver_exe)
+        self.prefix = dimlux.DimluxPrefix(self.display, folder, self.template, self.exe, self.driver_exe, dimlux.TRACE)
         self.addCleanup(self.prefix.stop)
+
+    def step(self, action, until=lambda widget: True, windows=(WIDGET,), stores=False, tip=False):
+        """Runs action() and waits until until(widget) holds and the visible top-level windows are `windows` and
+        Dimlux's tip where `tip` (either way for None: a pointer moved over a button). Then, and again a second later, checks what must not change: no other window,
+        the widget topmost, no display-off request unless blanked (or before the restore), no settings or Run-key
+        write unless the step `stores`, and none in that second. Returns action's result; self.widget is the widget
+        then (None when it is not shown)."""
+        start = self.prefix.trace_marks()
+        result = action()
+        expected = sorted([*windows, *self.also_shown, *([dimlux.TIP_CLASS] if tip else [])])
+        self.wait_for_windows(expected, until, tip is None)
+        if stores:  # its writes come within a tick
+            poll(lambda: dimlux.WRITE.search(self.prefix.traced(start)), dimlux.TICK_WAIT)
+        settled = self.prefix.trace_marks()
+        time.sleep(SETTLE)
+        self.widget = self.wait_for_windows(expected, until, tip is None, 0)
+        self.assert_quiet(self.prefix.traced(start), self.widget, stores)
+        self.assert_quiet(self.prefix.traced(settled), self.widget, False)
+        return result
+
+    def wait_for_windows(self, expected, until, any_tip=False, timeout=dimlux.WAIT):
+        """The widget (None if it is not shown) once the windows shown are the ones expected (and a tip or none, for
+        any_tip) and until(widget) holds."""
+        last = {}
+
+        def reached():
+            shown = self.prefix.windows()
+            last["names"] = sorted(NAMES.get(w["class"], w["title"]) for w in shown if w["class"] != TIP or not any_tip)
+            last["widget"] = widget = next((w for w in shown if w["class"] == dimlux.MAIN_CLASS), None)
+            return last["names"] == expected and (widget is None or until(widget))
+
+        self.assertTrue(poll(reached, timeout), f"shown {last['names']}, not {expected}; the widget {last['widget']}")
+        return last["widget"]
+
+    def assert_quiet(self, trace, widget, writes):
+        """No settings or Run-key write in the trace unless `writes`; with the widget: it is topmost, and it is
+        blanked, or there is no display-off request in the trace or the widget was restored after the last."""
+        if not writes:
+            self.assertEqual([], dimlux.WRITE.findall(trace), "a settings or Run-key write nobody asked for")
+        if widget is not None:
+            self.assertTrue(widget["topmost"], "the widget is not topmost")
+            _, request, after = trace.rpartition(dimlux.OFF_REQUEST)
+            restored = f"NtUserSetWindowPos hwnd {widget['hwnd']:#x}, after (nil)" in after
+            self.assertTrue(is_turned_off(widget) or not request or restored, "a display-off request, not blanked")
 
     def drive(self, *args):  # a driver command that must succeed
         self.assertTrue(self.prefix.driver(*args)["ok"], args)
@@ -31,67 +84,60 @@ class DimluxTestCase(unittest.TestCase):
         self.assertEqual(text, box["text"])
         self.assertEqual([IDYES, IDNO], box["buttons"])
 
-    def start_first_run(self, debug="-all"):
-        """Starts Dimlux in an empty prefix, answers the first-run question No; returns the process and the window."""
-        process = self.prefix.start_dimlux(debug)
-        self.answer_question("Dimlux", IDNO, dimlux.FIRST_RUN_TEXT)
-        window = self.prefix.main_window()
-        self.assertIsNotNone(window, "the window did not appear")
-        return process, window
+    def start_first_run(self, stores=False):
+        """Starts Dimlux in an empty prefix, answers the first-run question No (after which it `stores` the place where
+        it opens when the designed one lies off the screen); returns the process and the window."""
+        process = self.step(self.prefix.start_dimlux, windows=["Dimlux"], stores=True)
+        self.step(lambda: self.answer_question("Dimlux", IDNO, dimlux.FIRST_RUN_TEXT), stores=stores)
+        return process, self.widget
 
-    def start_second_copy(self, answer, exe=None):  # answers its question; returns the process
-        process = self.prefix.start_dimlux(exe=exe)
-        self.answer_question("Dimlux", answer, dimlux.SECOND_COPY_TEXT)
+    def start_second_copy(self, answer, exe=None, until=lambda widget: True):  # answered; returns the process
+        process = self.step(lambda: self.prefix.start_dimlux(exe=exe), windows=[WIDGET, "Dimlux"])
+        self.step(
+            lambda: self.answer_question("Dimlux", answer, dimlux.SECOND_COPY_TEXT), until, stores=answer == IDYES
+        )
+        self.assertEqual(0, self.wait_for_exit(process))
         return process
 
     def answer_startup(self, question, caption):
         """Answers Yes to the start-with-Windows question; checks the caption, the focus back on Turn Off, the Run
-        entry (the quoted path of Dimlux.exe, or none) and "Startup"; returns the window."""
-        self.answer_question("Dimlux Startup", IDYES, question)
-        window = self.wait_for_window(
-            lambda w: button(w, CMD_SETTINGS)["text"] == caption and w["focus"] == CMD_TURN_OFF
-        )
+        entry (the quoted path of Dimlux.exe, or none) and "Startup"."""
+        switched = lambda w: button(w, CMD_SETTINGS)["text"] == caption and w["focus"] == CMD_TURN_OFF
+        self.step(lambda: self.answer_question("Dimlux Startup", IDYES, question), switched, stores=True)
+        self.assert_startup(caption)
+
+    def assert_startup(self, caption):  # the Run entry and "Startup" as the caption says
         enabled = caption == "-"
         run_entry = f'"{self.prefix.program_win_path("Dimlux.exe")}"' if enabled else None
         self.assertEqual(run_entry, self.prefix.texts(dimlux.RUN_KEY).get("Dimlux"))
         self.assertEqual("1" if enabled else "0", self.prefix.texts()["Startup"])
-        return window
+
+    def move(self, x, y, windows=(WIDGET,)):  # the widget moved there by the driver, its place stored
+        self.step(lambda: self.drive("move", x, y), lambda w: w["rect"][:2] == [x, y], windows, stores=True)
+        self.assertEqual((twips(x), twips(y)), self.stored_place())
 
     def stored_place(self):  # (Left, Top) as stored
         texts = self.prefix.texts()
         return texts["Left"], texts["Top"]
-
-    def assert_stored_place(self, x, y, timeout=dimlux.TICK_WAIT):  # at 96 dpi, within the timeout
-        stored = poll(lambda: self.stored_place() == (twips(x), twips(y)), timeout)
-        self.assertTrue(stored, f"({x}, {y}) not stored in {timeout} s")
 
     def wait_for_exit(self, process, timeout=20):
         self.assertTrue(poll(lambda: process.poll() is not None, timeout), f"Dimlux did not end in {timeout} s")
         return process.returncode
 
     def close(self, process):  # with the close box's message; it must end normally
-        self.drive("close")
+        self.step(lambda: self.drive("close"), windows=[])
         self.assertEqual(0, self.wait_for_exit(process))
 
-    def click_button(self, window, control_id):  # a real click in the middle of the button
-        self.display.click(*middle(window, control_id))
-
-    def click_caption(self, window):  # a real click left of the title, which gives the window the X keyboard focus
+    def click_caption(self, window):
+        """A real click left of the title, which gives the window the X keyboard focus; the pointer then goes where a
+        blanked face brings up no tip."""
         self.display.click(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2)
         time.sleep(0.3)
+        self.display.move_pointer(*dimlux.CAPTION_BAR)
 
-    def blank(self, window):  # a real click on the big button; returns the blanked window
-        self.click_button(window, CMD_TURN_OFF)
-        return self.wait_for_window(is_turned_off)
-
-    def wait_for_window(self, check, timeout=5):
-        """The visible main window once check(window) holds; fails if it does not within the timeout."""
-        window = self.prefix.main_window(timeout, check)
-        self.assertIsNotNone(window, f"the window did not come to the state waited for: {self.prefix.main_window(0)}")
-        return window
-
-    def wait_for_place(self, x, y, timeout=5):  # the window with its top left corner there
-        return self.wait_for_window(lambda w: w["rect"][:2] == [x, y], timeout)
+    def blank(self, window):  # the pointer first where the blanked face brings up no tip
+        self.display.move_pointer(*dimlux.CAPTION_BAR)
+        self.step(lambda: self.drive("click", window["hwnd"], CMD_TURN_OFF), is_turned_off)
 
     def assert_centred(self, ink, rect, across, down, what=""):  # an ink box in the middle of rect, within pixels
         ink_x, ink_y, ink_width, ink_height = ink

@@ -2,8 +2,9 @@
 
     prefix = DimluxPrefix(display, folder, template, exe, driver_exe)   a Prefix with exe as Dimlux.exe in PROGRAM_DIR
     prefix.start_dimlux(debug, exe)      Dimlux started, its Wine output in dimluxN.log (process.log_path)
-    prefix.driver(command, *args)        a driver command's answer (a dict); main_window, boxes, answer, texts,
-                                         set_values, lock, ... are the commands the tests use
+    prefix.driver(command, *args)        a driver command's answer (a dict); windows, main_window, boxes, answer,
+                                         texts, set_values, lock, ... are the commands the tests use
+    prefix.trace_marks(), traced(marks)  where Dimlux's traces end now; what they have gained since
 """
 import json
 import re
@@ -11,7 +12,7 @@ import shutil
 import subprocess
 from pathlib import Path, PureWindowsPath
 
-from .wine import WINE, Prefix, poll
+from .wine import SCREEN, WINE, Prefix, poll
 
 WAIT = 20  # s for a window or a box to come
 DRIVER_TIMEOUT = 30  # s; a driver command takes well under a second
@@ -23,11 +24,16 @@ CMD_TURN_OFF = 101
 CMD_SETTINGS = 102
 CMD_OPT = 103
 REG_SZ = 1
+MAIN_CLASS = "DimluxMain"
+BOX_CLASS = "#32770"
+TIP_CLASS = "DimluxTip"
+TRACE = "+timestamp,+win,+reg"  # what every Dimlux started here traces
+WRITE = re.compile(r'Nt(?:Set|Delete)ValueKey \(\w+,L"(Top|Left|Bottom|Right|Startup|Dimlux)"')  # settings, Run entry
+OFF_REQUEST = " WM_SYSCOMMAND f170 2"  # in a +win trace, a display-off request
 REG_DWORD = 4
 
 SETTINGS_KEY = "Software\\Dimlux"
 RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-VALUE_NAMES = ("Top", "Left", "Bottom", "Right", "Startup")
 TWIPS = 15  # per pixel at the 96 dpi of a fresh prefix
 TICK_WAIT = 1.5  # s: long enough for one tick of the position keeper
 EXIT_FATAL = 3
@@ -37,6 +43,9 @@ ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
 PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
 WAKE_UP_CONTENT = b"Get up :)\r\n"
+README = Path(__file__).resolve().parents[3] / "docs/readme.txt"
+MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)  # of the screen, on the blanked face
+CAPTION_BAR = (SCREEN[0] // 2, 2)  # of the blanked face: where the pointer rests there, no tip comes
 FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
 
 
@@ -53,10 +62,8 @@ def sz(text, nul=True):  # a REG_SZ value as Windows stores it: UTF-16, with or 
     return REG_SZ, (text + ("\0" if nul else "")).encode("utf-16-le")
 
 
-def settings_writes(log_path):
-    """The settings values a WINEDEBUG=+reg trace shows written, in order."""
-    names = "|".join(VALUE_NAMES)
-    return re.findall(rf'NtSetValueKey \(\w+,L"({names})"', Path(log_path).read_text(errors="replace"))
+def settings_writes(log_path):  # the settings and Run-key values a +reg trace shows written or deleted, in order
+    return WRITE.findall(Path(log_path).read_text(errors="replace"))
 
 
 def blankings(log_path, hwnd):
@@ -108,9 +115,10 @@ def middle(window, control_id):  # of a button, on the screen
 class DimluxPrefix(Prefix):
     """A Wine prefix (a copy of the template) with exe installed as Dimlux.exe in PROGRAM_DIR and our driver."""
 
-    def __init__(self, display, folder, template, exe, driver_exe):
+    def __init__(self, display, folder, template, exe, driver_exe, debug="-all"):
         super().__init__(display, folder, template)
         self.exe = exe
+        self.debug = debug  # Dimlux's WINEDEBUG
         self.driver_exe = shutil.copy(driver_exe, self.path / "dimlux_driver.exe")
         self.driver_runs = 0
         self.install(PROGRAM_DIR)
@@ -125,6 +133,11 @@ class DimluxPrefix(Prefix):
         shutil.copy(self.exe, target)
         return self.windows_path(target)
 
+    def put_readme(self):  # readme.txt beside Dimlux.exe, and .txt files opened in Notepad, as on Windows
+        shutil.copy(README, self.program_file("readme.txt"))
+        for view in ("/reg:32", "/reg:64"):
+            self.run([WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
+
     def program_file(self, name):  # in Dimlux's folder
         return self.path / "drive_c" / self.program_dir / name
 
@@ -136,8 +149,8 @@ class DimluxPrefix(Prefix):
         log = f"{PureWindowsPath(program).stem.lower()}{len(self.processes) + 1}.log"
         return self.start([WINE, program, *args], debug, log, cwd=self.program_file("Dimlux.exe").parent)
 
-    def start_dimlux(self, debug="-all", exe=None, args=()):  # Dimlux.exe, or the one at that Windows path
-        return self.launch(exe or self.program_win_path("Dimlux.exe"), debug, args)
+    def start_dimlux(self, debug=None, exe=None, args=()):  # Dimlux.exe, or the one at that Windows path
+        return self.launch(exe or self.program_win_path("Dimlux.exe"), debug or self.debug, args)
 
     def driver_command(self, out, *args):
         return [WINE, self.driver_exe, self.windows_path(out), *args]
@@ -170,21 +183,24 @@ class DimluxPrefix(Prefix):
             raise RuntimeError(f"the driver could not hold {name} open")
         return process
 
+    def windows(self, visible=True):  # the top-level windows, topmost first, as the driver describes each class
+        return [w for w in self.driver("windows")["windows"] if w["visible"] or not visible]
+
     def main_window(self, timeout=WAIT, until=lambda window: True):
-        """The visible main window as the driver describes it once it has the "+"/"-" caption (start-up shows
-        the window before it lays out the buttons) and until(window) holds, within timeout seconds; or None."""
+        """The visible main window once it has the "+"/"-" caption (start-up shows the window before it lays out the
+        buttons) and until(window) holds, within timeout seconds; or None."""
 
         def laid_out():
-            window = next((w for w in self.driver("window")["windows"] if w["visible"]), None)
+            window = next((w for w in self.windows() if w["class"] == MAIN_CLASS), None)
             return window if window and button(window, CMD_SETTINGS)["text"] and until(window) else None
 
         return poll(laid_out, timeout)
 
     def titles(self):  # of the visible top-level windows
-        return [window["title"] for window in self.driver("titles")["titles"] if window["visible"]]
+        return [window["title"] for window in self.windows()]
 
     def boxes(self):  # the visible message boxes
-        return [box for box in self.driver("boxes")["boxes"] if box["visible"]]
+        return [window for window in self.windows() if window["class"] == BOX_CLASS]
 
     def box_to_answer(self, title, button_id):  # a visible box with that title and button, or None
         return next((box for box in self.boxes() if box["title"] == title and button_id in box["buttons"]), None)
@@ -219,3 +235,10 @@ class DimluxPrefix(Prefix):
             name: bytes.fromhex(v["hex"]).decode("utf-16-le").removesuffix("\0") if v["type"] == REG_SZ else None
             for name, v in self.driver("regdump", subkey)["values"].items()
         }
+
+    def trace_marks(self):  # {log: its size now} of each Dimlux started here
+        return {p.log_path: p.log_path.stat().st_size for p in self.processes if p.log_path.name.startswith("dimlux")}
+
+    def traced(self, marks):  # what Dimlux's traces gained since the marks
+        texts = [path.read_bytes()[marks.get(path, 0) :].decode(errors="replace") for path in self.trace_marks()]
+        return "".join(texts)
