@@ -3,8 +3,8 @@ button, and not Yes by a real click on No, by Escape and by the box's close box.
 of what Yes does, and the key let go after a box has closed does not act on the widget."""
 
 from .harness import dimlux
-from .harness.case import WIDGET, DimluxTestCase, main
-from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_normal
+from .harness.case import WIDGET, DimluxTestCase, main, startup_answered
+from .harness.dimlux import CMD_SETTINGS, IDNO, IDYES
 from .harness.wine import poll
 
 YES = ("Return", "click Yes")
@@ -53,11 +53,7 @@ class Questions(DimluxTestCase):
                 opened = lambda w: w["focus"] == 0
                 self.step(lambda: self.drive("click", window["hwnd"], CMD_SETTINGS), opened, [WIDGET, "Dimlux Startup"])
                 switched = {"+": "-", "-": "+"}[caption] if way in YES else caption
-                answered = lambda w: is_normal(w) and [button(w, CMD_SETTINGS)["text"], w["focus"]] == [
-                    switched,
-                    CMD_TURN_OFF,
-                ]
-                self.step(lambda: self.answer("Dimlux Startup", way), answered, stores=way in YES)
+                self.step(lambda: self.answer("Dimlux Startup", way), startup_answered(switched), stores=way in YES)
                 self.assert_startup(switched)
 
 

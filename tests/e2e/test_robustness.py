@@ -69,9 +69,8 @@ class Robustness(DimluxTestCase):
         self.assertEqual(0, self.wait_for_exit(self.second_copy_answered_yes_while_locked(LOCK_SECONDS)))
         self.assertEqual(dimlux.WAKE_UP_CONTENT, wake_up_file.read_bytes())
         self.prefix.lock("getup.txt", LOCK_SECONDS)
-        self.step(
-            lambda: self.display.click(*dimlux.MIDDLE), at_the_corner, stores=True
-        )  # back to normal: the file held
+        # Back to normal while the file is held.
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), at_the_corner, stores=True)
         self.assertFalse(wake_up_file.exists())
 
         self.blank(self.widget)

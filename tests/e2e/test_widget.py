@@ -2,6 +2,7 @@
 is held down, while a question is open and right after Turn On; the tooltip; every input on every control; the focus
 kept through a loss of activation; blanking; the start-with-Windows button; position keeping up to the end of a
 Windows session; stored values as Wine's registry gives them."""
+from bisect import bisect_left
 from collections import Counter
 
 from .harness import dimlux
@@ -26,7 +27,6 @@ TIPS = {  # Turn Off's, and those of "+" and "-"
 }
 DESIGNED_RECT = [709, 406, 95, 46]  # as a first run shows and stores it
 MIN_REQUESTS_PER_SECOND = 30
-MAX_GAP = 0.2  # s between two display-off requests
 NOTEPAD = "Untitled - Notepad"
 
 
@@ -39,9 +39,8 @@ class Widget(DimluxTestCase):
                 with self.subTest(control=control, input=given):
                     self.use(control, given)
 
-        self.reach(
-            CMD_SETTINGS, "Tab"
-        )  # another program takes the activation, and a click on the caption gives it back
+        # Another program takes the activation, and a click on the caption gives it back.
+        self.reach(CMD_SETTINGS, "Tab")
         notepad = self.step(lambda: self.prefix.launch("notepad"), lambda w: w["focus"] == 0, [WIDGET, NOTEPAD])
         self.step(lambda: self.click_caption(window), lambda w: w["focus"] == CMD_SETTINGS, [WIDGET, NOTEPAD])
         self.assert_drawn(self.widget, CMD_SETTINGS)
@@ -179,14 +178,15 @@ class Widget(DimluxTestCase):
             self.step(lambda: self.display.move_pointer(0, 0))
 
     def assert_display_off_requests(self, process, window):
-        """The first blanking: requests at 30/s or more through a nudged mouse until Turn On (none after it: the step
-        check)."""
+        """The first blanking: requests at 30/s or more in every second of it, through a nudged mouse and up to Turn On
+        (none after it: the step check). Counted by the second, so that a busy machine's stall of a few tenths is no
+        fault, but requests that pause for most of a second are."""
         requests, restored_at = dimlux.display_off_requests(process.log_path, window["hwnd"])
         self.assertIsNotNone(restored_at, "no restore in the trace")
-        self.assertGreater(len(requests), 2 * MIN_REQUESTS_PER_SECOND)
-        self.assertGreaterEqual((len(requests) - 1) / (requests[-1] - requests[0]), MIN_REQUESTS_PER_SECOND)
-        self.assertLess(max(b - a for a, b in zip(requests, requests[1:])), MAX_GAP)
-        self.assertGreater(requests[-1], restored_at - MAX_GAP, "requests stopped before the restore")
+        self.assertGreater(restored_at - requests[0], 2, "blanked for more than two seconds")
+        starts = [t for t in requests if t <= restored_at - 1] + [restored_at - 1]
+        fewest = min(bisect_left(requests, t + 1) - bisect_left(requests, t) for t in starts)
+        self.assertGreaterEqual(fewest, MIN_REQUESTS_PER_SECOND, "display-off requests in the sparsest second")
 
     def test_stored_values_as_wine_gives_them(self):
         # Where Wine's registry could differ from the fake: a text filling the 255-byte buffer is used; one that
@@ -196,7 +196,12 @@ class Widget(DimluxTestCase):
         self.prefix.set_values({"Left": dimlux.sz(filling, nul=False), "Top": dimlux.sz(filling), "Bottom": dword})
         process = self.step(self.prefix.start_dimlux, stores=True)
         self.assertEqual([3015 // dimlux.TWIPS, *DESIGNED_RECT[1:]], self.widget["rect"])
-        self.assertEqual({**dimlux.stored_texts(DESIGNED_RECT), "Left": filling}, self.prefix.texts())
+        # Read raw: Dimlux's own writes, like the text given, are stored without a NUL.
+        stored = {**dimlux.stored_texts(DESIGNED_RECT), "Left": filling}
+        raw = {
+            name: {"type": dimlux.REG_SZ, "hex": dimlux.sz(text, nul=False)[1].hex()} for name, text in stored.items()
+        }
+        self.assertEqual(raw, self.prefix.driver("regdump", dimlux.SETTINGS_KEY)["values"])
         self.close(process)
 
     def end_right_after_a_move(self, process, x, y, *ending):

@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 from . import dimlux
-from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_turned_off, twips
+from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_normal, is_turned_off, twips
 from .wine import Display, make_template, poll
 
 WIDGET = "widget"  # among a step's windows: Dimlux's main window (a box or another program goes by its title)
@@ -93,17 +93,16 @@ class DimluxTestCase(unittest.TestCase):
 
     def start_second_copy(self, answer, exe=None, until=lambda widget: True):  # answered; returns the process
         process = self.step(lambda: self.prefix.start_dimlux(exe=exe), windows=[WIDGET, "Dimlux"])
-        self.step(
-            lambda: self.answer_question("Dimlux", answer, dimlux.SECOND_COPY_TEXT), until, stores=answer == IDYES
-        )
+        answered = lambda: self.answer_question("Dimlux", answer, dimlux.SECOND_COPY_TEXT)
+        self.step(answered, until, stores=answer == IDYES)
         self.assertEqual(0, self.wait_for_exit(process))
         return process
 
     def answer_startup(self, question, caption):
         """Answers Yes to the start-with-Windows question; checks the caption, the focus back on Turn Off, the Run
         entry (the quoted path of Dimlux.exe, or none) and "Startup"."""
-        switched = lambda w: button(w, CMD_SETTINGS)["text"] == caption and w["focus"] == CMD_TURN_OFF
-        self.step(lambda: self.answer_question("Dimlux Startup", IDYES, question), switched, stores=True)
+        answer = lambda: self.answer_question("Dimlux Startup", IDYES, question)
+        self.step(answer, startup_answered(caption), stores=True)
         self.assert_startup(caption)
 
     def assert_startup(self, caption):  # the Run entry and "Startup" as the caption says
@@ -144,6 +143,10 @@ class DimluxTestCase(unittest.TestCase):
         x, y, width, height = rect
         self.assertLessEqual(abs(2 * (ink_x - x) + ink_width - width), across, f"{what} centred across")
         self.assertLessEqual(abs(2 * (ink_y - y) + ink_height - height), down, f"{what} centred down")
+
+
+def startup_answered(caption):  # the widget normal, showing that caption on "+", the focus back on Turn Off
+    return lambda w: is_normal(w) and [button(w, CMD_SETTINGS)["text"], w["focus"]] == [caption, CMD_TURN_OFF]
 
 
 def main():
