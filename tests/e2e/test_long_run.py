@@ -42,10 +42,8 @@ class LongRun(DimluxTestCase):
         return samples
 
     def assert_no_growth(self, phase, samples):
-        print()  # after the test's name
         for name, limit in MAX_GROWTH.items():
             values = [sample[name] for sample in samples]
-            print(f"{phase}: {name} {values}")
             self.assertTrue(all(value > 0 for value in values), f"{phase}: {name} {values}")
             self.assertLessEqual(values[-1] - values[0], limit, f"{phase}: {name} {values}")
 

@@ -1,5 +1,6 @@
 """Every question Dimlux asks, answered as a person answers it: Yes by the real Enter key and by a real click on its
-button, and not Yes by a real click on No, by Escape and by the box's close box. An answer that is not Yes does none
+button, and not Yes by a real click on No, by Escape and by the box's close box; a second copy from any folder and
+spelling of the path. An answer that is not Yes does none
 of what Yes does, and the key let go after a box has closed does not act on the widget."""
 
 from .harness import dimlux
@@ -9,6 +10,7 @@ from .harness.wine import poll
 
 YES = ("Return", "click Yes")
 NOT_YES = ("click No", "Escape", "close box")
+OTHER_DIR = "Other Place"
 
 
 class Questions(DimluxTestCase):
@@ -35,16 +37,23 @@ class Questions(DimluxTestCase):
                 readme = ["readme.txt - Notepad"] if way in YES else []
                 self.step(lambda: self.answer("Dimlux", way), windows=[WIDGET, *readme])
 
-    def test_the_second_copy_question(self):
+    def test_the_second_copy_question_from_any_folder_and_spelling(self):
+        """Started from another folder, the same path in lower case, through drive Z: and by its 8.3 name; Yes brings
+        the running widget to the corner through the file in its folder, and no file is left in either folder."""
         self.start_first_run()
-        for way in NOT_YES + YES:
-            with self.subTest(way):
+        exe = self.prefix.program_win_path("Dimlux.exe")
+        other = self.prefix.copy_dimlux(OTHER_DIR)
+        through_z = self.prefix.windows_path(self.prefix.program_file("Dimlux.exe"), through_z=True)
+        short = self.prefix.driver("shortpath", exe)["path"]
+        for way, start in [*zip(NOT_YES, [other, exe, exe]), *zip(YES * 2, [other, exe.lower(), through_z, short])]:
+            with self.subTest(way=way, start=start):
                 self.move(300, 200)
-                second = self.step(self.prefix.start_dimlux, windows=[WIDGET, "Dimlux"])
+                second = self.step(lambda: self.prefix.start_dimlux(exe=start), windows=[WIDGET, "Dimlux"])
                 place = [0, 0] if way in YES else [300, 200]
                 self.step(lambda: self.answer("Dimlux", way), lambda w: w["rect"][:2] == place, stores=way in YES)
                 self.assertEqual(0, self.wait_for_exit(second))
                 self.assertFalse(self.prefix.program_file("getup.txt").exists())
+                self.assertFalse((self.prefix.path / "drive_c" / OTHER_DIR / "getup.txt").exists())
 
     def test_the_start_with_windows_questions(self):
         _, window = self.start_first_run()
