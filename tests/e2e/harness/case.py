@@ -33,11 +33,9 @@ class DimluxTestCase(unittest.TestCase):
         self.addCleanup(self.prefix.stop)
 
     def step(self, action, until=lambda widget: True, windows=(WIDGET,), stores=False, tip=False):
-        """Runs action() and waits until until(widget) holds and the visible top-level windows are `windows` and
-        Dimlux's tip where `tip` (either way for None: a pointer moved over a button). Then, and again a second later, checks what must not change: no other window,
-        the widget topmost, no display-off request unless blanked (or before the restore), no settings or Run-key
-        write unless the step `stores`, and none in that second. Returns action's result; self.widget is the widget
-        then (None when it is not shown)."""
+        """Runs action(), waits until until(widget) holds and the windows shown are `windows` and the tip where `tip`
+        (either way for None), then checks them (assert_quiet) and again a second later, with no write in that second.
+        Returns action's result; self.widget is the widget then (None when it is not shown)."""
         start = self.prefix.trace_marks()
         result = action()
         expected = sorted([*windows, *self.also_shown, *([dimlux.TIP_CLASS] if tip else [])])
