@@ -2,6 +2,7 @@
 is held down, while a question is open and right after Turn On; the tooltip; every input on every control; the focus
 kept through a loss of activation; blanking; the start-with-Windows button; position keeping up to the end of a
 Windows session; stored values as Wine's registry gives them."""
+import re
 from bisect import bisect_left
 from collections import Counter
 
@@ -194,9 +195,16 @@ class Widget(DimluxTestCase):
         filling = "0" * 251 + "3015"
         dword = (dimlux.REG_DWORD, (3015).to_bytes(4, "little"))
         self.prefix.set_values({"Left": dimlux.sz(filling, nul=False), "Top": dimlux.sz(filling), "Bottom": dword})
-        process = self.step(self.prefix.start_dimlux, stores=True)
+        # Each text Dimlux writes is counted without its NUL: seen at the call, since the stored bytes cannot show it
+        # (Wine's registry counts in a NUL that follows the text given).
+        self.prefix.set_values({"RelayInclude": dimlux.sz("advapi32.RegSetValueExA")}, "Software\\Wine\\Debug")
+        process = self.step(lambda: self.prefix.start_dimlux(debug=dimlux.TRACE + ",+relay"), stores=True)
         self.assertEqual([3015 // dimlux.TWIPS, *DESIGNED_RECT[1:]], self.widget["rect"])
         self.assertEqual({**dimlux.stored_texts(DESIGNED_RECT), "Left": filling}, self.prefix.texts())
+        trace = process.log_path.read_text(errors="replace")
+        calls = re.findall(r'RegSetValueExA\(\w+,\w+ "(\w+)",0+,0+1,\w+,(\w+)\)', trace)  # a REG_SZ's name, bytes
+        written = {name: len(text) for name, text in dimlux.stored_texts(DESIGNED_RECT).items() if name != "Left"}
+        self.assertEqual(written, {name: int(count, 16) for name, count in calls})
         self.close(process)
 
     def end_right_after_a_move(self, process, x, y, *ending):
