@@ -179,7 +179,7 @@ class DimluxPrefix(Prefix):
         found = [w for w in self.driver("windows")["windows"] if w["visible"] or not visible]
         for box in (w for w in found if w["class"] == BOX_CLASS):
             box["places"] = {str(b["id"]): face(box, b["id"]) for b in box["buttons"]}
-            box["buttons"] = [b["id"] for b in box["buttons"]]
+            box["buttons"] = sorted(b["id"] for b in box["buttons"])
         return found
 
     def main_window(self, timeout=WAIT, until=lambda window: True):
