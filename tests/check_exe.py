@@ -28,27 +28,19 @@ def main():
         sys.exit("usage: check_exe.py <exe> win32|win64")
     exe, machine = sys.argv[1], MACHINES[sys.argv[2]]
     pe = pefile.PE(exe)
-    resources = subprocess.run(
-        [WINDRES, "-J", "coff", "-i", exe, "-O", "rc"], capture_output=True, text=True, check=True
-    ).stdout
+    resources = subprocess.check_output([WINDRES, "-J", "coff", "-i", exe, "-O", "rc"], text=True)
     manifest = "".join(re.findall(r'^\s*"(.*)"$', resources.split("RT_MANIFEST")[-1], re.M)).replace('""', '"')
     dlls = [entry.dll.decode() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     checks = [
         (pefile.MACHINE_TYPE.get(pe.FILE_HEADER.Machine) == machine, f"machine ({machine})"),
         (pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"], "Windows GUI subsystem"),
         (dlls and all(dll.lower() in SYSTEM_DLLS for dll in dlls), f"imports only system DLLs: {', '.join(dlls)}"),
-        (
-            pe.FILE_HEADER.TimeDateStamp == 0,
-            f"no link time in the header (TimeDateStamp {pe.FILE_HEADER.TimeDateStamp:#x})",
-        ),
+        (pe.FILE_HEADER.TimeDateStamp == 0, f"no link time stamp ({pe.FILE_HEADER.TimeDateStamp:#x})"),
         ("1 14 /* RT_GROUP_ICON */" in resources, "icon group with id 1"),
         ('level="asInvoker"' in manifest, "manifest asks for asInvoker"),
         (re.search(r"<dpiAware[^>]*>true</dpiAware>", manifest) is not None, "manifest declares system DPI awareness"),
         ("dpiAwareness" not in manifest, "manifest asks for no per-monitor awareness"),
-        (
-            re.search(r"<activeCodePage[^>]*>UTF-8</activeCodePage>", manifest) is not None,
-            "manifest makes UTF-8 the code page of the ANSI calls",
-        ),
+        (re.search(r"<activeCodePage[^>]*>UTF-8</activeCodePage>", manifest) is not None, "manifest: UTF-8 code page"),
         (re.search(r'VALUE "CompanyName", "[^"]+"', resources) is not None, "a CompanyName"),
     ] + [(line in resources, line) for line in VERSION_LINES]
     for ok, what in checks:

@@ -92,12 +92,9 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     auto old = before.find(kNames[i]);
     const std::string& now = values.at(kNames[i]);  // every value is there after loading
     std::int64_t number = 0;
-    if (old != before.end() && Converted(old->second, i == 4, platform.decimalSeparator, &number)) {
-      Check(now == old->second);
-    } else {
-      Check(now == firstRun.keys[Key::kSettings].at(kNames[i]));
-      Check(Converted(now, i == 4, platform.decimalSeparator, &number));
-    }
+    const bool used = old != before.end() && Converted(old->second, i == 4, platform.decimalSeparator, &number);
+    Check(now == (used ? old->second : firstRun.keys[Key::kSettings].at(kNames[i])));
+    Check(used || Converted(now, i == 4, platform.decimalSeparator, &number));  // a repair reads as it was seeded
     Check(fields[i] == number);
   }
 }

@@ -10,9 +10,7 @@ TEST(CommandLine, OnlyTheOneSwitchInAnyCaseTurnsTheDisplayOff) {
   for (const char* given : {"/off", "-off", "--off", "/OFF", " \t-Off ", "\" --oFF \""}) {
     EXPECT_EQ(ParseCommandLine(given), Request::kTurnOff) << given;
   }
-  for (const char* given : {"off", "/of", "/offf", "---off", "/off /off", "\"/off", "\"",
-                            "/\xC3\xB6"
-                            "ff"}) {
+  for (const char* given : {"off", "/of", "/offf", "---off", "/off /off", "\"/off", "\"", "/\u00f6ff"}) {
     EXPECT_EQ(ParseCommandLine(given), Request::kUnknown) << given;
   }
 }

@@ -30,9 +30,8 @@ TEST_F(MainTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
     SCOPED_TRACE(place.name);
     fake.monitors = place.monitors;
     LoadStored("0", std::to_string(place.top * 15), std::to_string(place.left * 15));
-    EXPECT_EQ(fake.window.left, place.openLeft);
-    EXPECT_EQ(fake.window.top, place.openTop);
-    EXPECT_EQ(fake.window.width, 122);
+    EXPECT_THAT((std::vector{fake.window.left, fake.window.top, fake.window.width}),
+                ElementsAre(place.openLeft, place.openTop, 122));
   }
   fake.monitors = {kPrimary, kLeftOfIt};
   LoadStored("0", "4500", "-9000");  // at -600, 300 px

@@ -17,6 +17,7 @@
 namespace dimlux::test {
 
 using ::testing::ElementsAre;
+using ::testing::Field;
 
 // A line of the table of stored texts (settings_cases.txt): the case, the text, the number it gives or "repair".
 struct Case {
@@ -24,20 +25,17 @@ struct Case {
 };
 
 // In a case's text, {C*N} stands for N times the character C.
-inline std::string Expanded(std::string text) {
-  const std::regex repeat("\\{(.)\\*(\\d+)\\}");
-  std::smatch r;
-  while (std::regex_search(text, r, repeat)) text.replace(r.position(), r.length(), std::stoi(r[2]), r.str(1)[0]);
-  return text;
-}
-
 inline std::vector<Case> Cases() {
   std::vector<Case> cases;
   std::ifstream file(DIMLUX_SETTINGS_CASES);
   const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)");
+  const std::regex repeat("\\{(.)\\*(\\d+)\\}");
   for (std::string line; std::getline(file, line);) {
-    std::smatch m;
-    if (!line.starts_with("#") && std::regex_match(line, m, fields)) cases.push_back({m[1], Expanded(m[2]), m[3]});
+    std::smatch m, r;
+    if (line.starts_with("#") || !std::regex_match(line, m, fields)) continue;
+    std::string text = m[2];
+    while (std::regex_search(text, r, repeat)) text.replace(r.position(), r.length(), std::stoi(r[2]), r.str(1)[0]);
+    cases.push_back({m[1], text, m[3]});
   }
   return cases;
 }

@@ -4,18 +4,13 @@
 namespace dimlux::test {
 namespace {
 
-const Box kOfferEnable{"Start on Windows startup not enabled\r\nDo you want to enable it?", "Dimlux Startup", "ask"};
-const Box kOfferDisable{"Start on Windows startup enabled\r\nDo you want to disable it?", "Dimlux Startup", "ask"};
 const Box kAddError{"Error adding Dimlux to system startup!", "Dimlux", "error"};
 
-// Where the readme that the zip ships beside the exe is missing: the web page.
+// Where the readme that the zip ships beside the exe is missing: the web page. (The question's text: e2e.)
 TEST_F(MainTest, FirstRunYesOpensTheWebPageWithoutAReadmeBesideTheExe) {
   fake.yesAnswers = 1;
   Load();
-  const Box firstRun{
-      "You have launched this application for the first time!\r\nWould you like to read the Readme file?", "Dimlux",
-      "ask"};
-  EXPECT_THAT(fake.boxes, ElementsAre(firstRun));
+  EXPECT_EQ(fake.boxes.size(), 1u);
   EXPECT_THAT(fake.opened, ElementsAre(kReadmeUrl));
 }
 
@@ -42,7 +37,7 @@ TEST_F(MainTest, ARunEntryThatCannotBeWrittenFailsEnablingLoudlyAndDisablingSile
     LoadStored("2");  // only 1 means enabled
     fake.yesAnswers = 1;
     main.cmdSettings_Click();
-    EXPECT_THAT(fake.boxes, ElementsAre(kOfferEnable, kAddError));
+    EXPECT_THAT(fake.boxes, ElementsAre(Field(&Box::title, "Dimlux Startup"), kAddError));
     EXPECT_EQ(Stored("Dimlux", Key::kRun), "<absent>");
     EXPECT_EQ(Stored("Startup"), "0");
     EXPECT_EQ(SettingsCaption(), "+");
@@ -51,7 +46,7 @@ TEST_F(MainTest, ARunEntryThatCannotBeWrittenFailsEnablingLoudlyAndDisablingSile
   fake.yesAnswers = 1;
   fake.boxes.clear();
   main.cmdSettings_Click();
-  EXPECT_THAT(fake.boxes, ElementsAre(kOfferDisable));
+  EXPECT_THAT(fake.boxes, ElementsAre(Field(&Box::title, "Dimlux Startup"))) << "no error box on disabling";
   EXPECT_EQ(Stored("Startup"), "0");
   EXPECT_EQ(SettingsCaption(), "+");
 }

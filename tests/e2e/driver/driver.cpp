@@ -14,7 +14,6 @@
 namespace {
 
 constexpr wchar_t kMainClass[] = L"DimluxMain";
-constexpr wchar_t kBoxClass[] = L"#32770";
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kSettleMs = 10;
 constexpr int kSettleReads = 50;
@@ -30,31 +29,32 @@ std::string Quote(std::wstring_view text) {
   return out + "\"";
 }
 
-// A JSON object, or a list (whose items have no key), under construction; End() gives its text.
+// A JSON object under construction; End() gives its text.
 class Json {
  public:
-  explicit Json(bool list = false) : text_(list ? "[" : "{"), list_(list) {}
   Json& Put(std::wstring_view key, const std::string& json) {
-    if (text_.size() > 1) text_ += ",";
-    if (!list_) text_ += Quote(key) + ":";
-    text_ += json;
+    text_ += (text_.size() > 1 ? "," : "") + Quote(key) + ":" + json;
     return *this;
   }
-  Json& Item(const std::string& json) { return Put({}, json); }
   Json& Num(std::wstring_view key, long long value) { return Put(key, std::to_string(value)); }
   Json& Bool(std::wstring_view key, bool value) { return Put(key, value ? "true" : "false"); }
   Json& Text(std::wstring_view key, std::wstring_view value) { return Put(key, Quote(value)); }
   // [x, y, width, height]
   Json& Rect(std::wstring_view key, const RECT& r) {
-    Json xywh(true);
-    for (LONG value : {r.left, r.top, r.right - r.left, r.bottom - r.top}) xywh.Item(std::to_string(value));
-    return Put(key, xywh.End());
+    std::vector<std::string> xywh;
+    for (LONG value : {r.left, r.top, r.right - r.left, r.bottom - r.top}) xywh.push_back(std::to_string(value));
+    return Put(key, List(xywh));
   }
-  std::string End() const { return text_ + (list_ ? "]" : "}"); }
+  std::string End() const { return text_ + "}"; }
+
+  static std::string List(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
+    return "[" + text + "]";
+  }
 
  private:
-  std::string text_;
-  bool list_;
+  std::string text_ = "{";
 };
 
 std::string Ok(bool ok) { return Json().Bool(L"ok", ok).End(); }
@@ -82,42 +82,34 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM found) {
   return TRUE;
 }
 
-// The top-level windows of a class, or all of them for nullptr.
-std::vector<HWND> TopLevelWindows(const wchar_t* className) {
+// Every top-level window, topmost first.
+std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> found;
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&found));
-  std::erase_if(found, [&](HWND hwnd) { return className && TextOf(hwnd, GetClassNameW) != className; });
   return found;
 }
 
 HWND VisibleMainWindow() {
-  for (HWND hwnd : TopLevelWindows(kMainClass))
-    if (IsWindowVisible(hwnd)) return hwnd;
+  for (HWND hwnd : TopLevelWindows())
+    if (IsWindowVisible(hwnd) && TextOf(hwnd, GetClassNameW) == kMainClass) return hwnd;
   return nullptr;
 }
 
-// Describes a window: its handle, pid, class, title and whether it is visible, for the describer to add to.
-Json Described(HWND hwnd) {
-  Json described;
-  described.Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd)).Num(L"pid", ProcessId(hwnd));
-  described.Text(L"class", TextOf(hwnd, GetClassNameW)).Text(L"title", TextOf(hwnd));
-  return described.Bool(L"visible", IsWindowVisible(hwnd));
-}
-
+// Its visible buttons (until Wine has set a box up it holds every button, hidden): id, text, place in the client.
 std::string ButtonsJson(HWND parent) {
-  Json buttons(true);
+  std::vector<std::string> buttons;
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (TextOf(child, GetClassNameW) != L"Button") continue;
+    if (TextOf(child, GetClassNameW) != L"Button" || !IsWindowVisible(child)) continue;
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    Json button;
-    button.Num(L"id", GetDlgCtrlID(child)).Text(L"text", TextOf(child)).Rect(L"rect", r);
-    buttons.Item(button.Bool(L"visible", IsWindowVisible(child)).End());
+    buttons.push_back(Json().Num(L"id", GetDlgCtrlID(child)).Text(L"text", TextOf(child)).Rect(L"rect", r).End());
   }
-  return buttons.End();
+  return Json::List(buttons);
 }
 
+// Any top-level window: the widget, a box (its text as Windows keeps it: asking the box with WM_GETTEXT would
+// wait for as long as its thread does not answer), a tip, another program's.
 std::string WindowJson(HWND hwnd) {
   RECT outer, client;
   GetWindowRect(hwnd, &outer);
@@ -128,68 +120,32 @@ std::string WindowJson(HWND hwnd) {
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
   const int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
-  Json window = Described(hwnd);
-  window.Rect(L"rect", outer).Rect(L"client", client).Bool(L"topmost", exStyle & WS_EX_TOPMOST);
-  window.Bool(L"toolwindow", exStyle & WS_EX_TOOLWINDOW).Bool(L"appwindow", exStyle & WS_EX_APPWINDOW);
-  return window.Num(L"focus", focusId).Put(L"buttons", ButtonsJson(hwnd)).End();
+  Json window;
+  window.Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd)).Num(L"pid", ProcessId(hwnd));
+  window.Text(L"class", TextOf(hwnd, GetClassNameW)).Text(L"title", TextOf(hwnd));
+  window.Bool(L"visible", IsWindowVisible(hwnd)).Rect(L"rect", outer).Rect(L"client", client);
+  window.Bool(L"topmost", exStyle & WS_EX_TOPMOST).Bool(L"toolwindow", exStyle & WS_EX_TOOLWINDOW);
+  window.Bool(L"appwindow", exStyle & WS_EX_APPWINDOW).Num(L"focus", focusId);
+  window.Text(L"text", TextOf(GetDlgItem(hwnd, kBoxTextId)));
+  return window.Put(L"buttons", ButtonsJson(hwnd)).End();
 }
 
-// Its buttons' ids, and where each is on the screen ("places": {"6": [x, y, width, height], ...}).
-std::string BoxJson(HWND box) {
-  Json buttons(true), places;
-  // Until Wine has set a box up it holds every button; only the ones it shows are visible.
-  for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    HWND button = GetDlgItem(box, id);
-    RECT r;
-    if (!IsWindowVisible(button) || !GetWindowRect(button, &r)) continue;  // false for a missing one too
-    buttons.Item(std::to_string(id));
-    places.Rect(std::to_wstring(id), r);
-  }
-  RECT r;
-  GetWindowRect(box, &r);
-  // The text as Windows keeps it: asking the box (WM_GETTEXT) would wait for as long as its thread does not answer.
-  return Described(box)
-      .Text(L"text", TextOf(GetDlgItem(box, kBoxTextId)))
-      .Put(L"buttons", buttons.End())
-      .Put(L"places", places.End())
-      .Rect(L"rect", r)
-      .End();
-}
-
-// Any other window (a tip, another program's): its title and place.
-std::string OtherJson(HWND hwnd) {
-  RECT r;
-  GetWindowRect(hwnd, &r);
-  return Described(hwnd).Text(L"text", TextOf(hwnd)).Rect(L"rect", r).End();
-}
-
-// Every top-level window, topmost first, described as its class asks.
 std::string WindowsJson() {
-  Json list(true);
-  for (HWND hwnd : TopLevelWindows(nullptr)) {
-    const std::wstring className = TextOf(hwnd, GetClassNameW);
-    list.Item(className == kMainClass ? WindowJson(hwnd) : className == kBoxClass ? BoxJson(hwnd) : OtherJson(hwnd));
-  }
-  return Json().Bool(L"ok", true).Put(L"windows", list.End()).End();
+  std::vector<std::string> windows;
+  for (HWND hwnd : TopLevelWindows()) windows.push_back(WindowJson(hwnd));
+  return Json().Bool(L"ok", true).Put(L"windows", Json::List(windows)).End();
 }
 
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
 // is between two steps would mix the states before and after. Two reads in a row that agree are settled.
 std::string SettledWindowsJson() {
-  std::string last = WindowsJson();
-  for (int read = 0; read < kSettleReads; ++read) {
-    Sleep(kSettleMs);
-    std::string next = WindowsJson();
-    if (next == last) break;
+  std::string last, next = WindowsJson();
+  for (int read = 0; read < kSettleReads && next != last; ++read) {
     last = next;
+    Sleep(kSettleMs);
+    next = WindowsJson();
   }
-  return last;
-}
-
-std::string Hex(const std::vector<BYTE>& bytes) {
-  std::string out;
-  for (BYTE b : bytes) out += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
-  return out;
+  return next;
 }
 
 std::string Run(wchar_t** argv);
@@ -217,7 +173,7 @@ std::string CmdEndSession(wchar_t** argv) {
   HANDLE process = agreed ? OpenProcess(PROCESS_TERMINATE, FALSE, ProcessId(hwnd)) : nullptr;
   const bool ended = process && TerminateProcess(process, 0);
   if (process) CloseHandle(process);
-  return Json().Bool(L"ok", ended).Bool(L"agreed", agreed).End();  // ok: it agreed and was ended
+  return Ok(ended);  // it agreed and was ended
 }
 
 // The height in pixels from the highest to the lowest ink of TEXT in the font FACE at character height PX,
@@ -240,16 +196,12 @@ std::string CmdInkHeight(wchar_t** argv) {
   return Json().Bool(L"ok", top > bottom).Num(L"height", top - bottom).End();
 }
 
-std::vector<BYTE> FromHex(const wchar_t* hex) {
-  std::vector<BYTE> bytes;
-  for (const wchar_t* at = hex; at[0] && at[1]; at += 2)
-    bytes.push_back((BYTE)std::wcstoul(std::wstring(at, 2).c_str(), nullptr, 16));
-  return bytes;
-}
-
-// Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard byte after the
-// data keeps exactly the bytes asked for.
-LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::vector<BYTE> data) {
+// The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard
+// byte after the data keeps exactly the bytes asked for.
+LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::wstring_view hex) {
+  std::vector<BYTE> data;
+  for (std::size_t at = 0; at + 1 < hex.size(); at += 2)
+    data.push_back(static_cast<BYTE>(std::stoul(std::wstring(hex.substr(at, 2)), nullptr, 16)));
   const DWORD size = static_cast<DWORD>(data.size());
   data.insert(data.end(), 4, 0xFF);
   return RegSetValueExW(key, name, 0, type, data.data(), size);
@@ -259,37 +211,31 @@ std::string CmdRegSet(wchar_t** argv) {
   HKEY key = nullptr;
   LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   for (int i = 4; result == ERROR_SUCCESS && *argv[i]; i += 3) {
-    if (std::wcscmp(argv[i + 1], L"-") == 0) {
-      result = RegDeleteValueW(key, argv[i]);
-      if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
-    } else {
-      result = SetRawValue(key, argv[i], static_cast<DWORD>(_wtoi(argv[i + 1])), FromHex(argv[i + 2]));
-    }
+    const bool remove = std::wcscmp(argv[i + 1], L"-") == 0;
+    const DWORD type = static_cast<DWORD>(_wtoi(argv[i + 1]));
+    result = remove ? RegDeleteValueW(key, argv[i]) : SetRawValue(key, argv[i], type, argv[i + 2]);
+    if (remove && result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
   }
   if (key) RegCloseKey(key);
   return Json().Bool(L"ok", result == ERROR_SUCCESS).Num(L"error", result).End();
 }
 
+// Each value's text, without a NUL stored after it; null for one not REG_SZ.
 std::string CmdRegDump(wchar_t** argv) {
   HKEY key = nullptr;
-  LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
+  LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
   Json values;
-  LONG result = opened;
   for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
     wchar_t name[256];
-    std::vector<BYTE> data(1 << 16);
-    DWORD nameLength = 256, type = 0, size = static_cast<DWORD>(data.size());
-    result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size);
-    data.resize(size);
-    if (result == ERROR_SUCCESS) values.Put(name, Json().Num(L"type", type).Put(L"hex", "\"" + Hex(data) + "\"").End());
+    std::wstring data(1 << 15, L'\0');
+    DWORD nameLength = 256, type = 0, size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    data.resize(size / sizeof(wchar_t));
+    if (!data.empty() && data.back() == L'\0') data.pop_back();
+    if (result == ERROR_SUCCESS) values.Put(name, type == REG_SZ ? Quote(data) : "null");
   }
   if (key) RegCloseKey(key);
   return Json().Bool(L"ok", result == ERROR_NO_MORE_ITEMS).Put(L"values", values.End()).End();
-}
-
-template <typename Function>
-Function NtdllFunction(const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
 }
 
 // Wine reports no GUI resource counts (GetGuiResources gives 0), but keeps each process's GDI objects in a
@@ -298,7 +244,8 @@ long long GdiObjectCount(HANDLE process) {
   constexpr SIZE_T kPebGdiTableOffset = 0xF8;
   constexpr SIZE_T kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
   using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
-  auto query = NtdllFunction<NtQueryInformationProcessFn>("NtQueryInformationProcess");
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+  auto query = reinterpret_cast<NtQueryInformationProcessFn>(reinterpret_cast<void*>(found));
   PROCESS_BASIC_INFORMATION basic = {};
   if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
   BYTE* table = nullptr;
@@ -313,7 +260,7 @@ long long GdiObjectCount(HANDLE process) {
 
 // The process's top-level windows and all their children: the USER objects that can be seen from outside.
 long long WindowCount(DWORD pid) {
-  std::vector<HWND> windows = TopLevelWindows(nullptr);
+  std::vector<HWND> windows = TopLevelWindows();
   std::erase_if(windows, [&](HWND hwnd) { return ProcessId(hwnd) != pid; });
   for (HWND hwnd : std::vector<HWND>(windows))
     EnumChildWindows(hwnd, CollectWindow, reinterpret_cast<LPARAM>(&windows));
@@ -323,7 +270,7 @@ long long WindowCount(DWORD pid) {
 std::string CmdCounts(wchar_t** argv) {
   const DWORD pid = static_cast<DWORD>(_wtoi(argv[3]));
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-  if (!process) return Json().Bool(L"ok", false).Num(L"error", GetLastError()).End();
+  if (!process) return Ok(false);
   PROCESS_MEMORY_COUNTERS memory = {};
   K32GetProcessMemoryInfo(process, &memory, sizeof memory);
   Json counts;
@@ -336,15 +283,11 @@ std::string CmdCounts(wchar_t** argv) {
 // A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
 // release, all as input to the window in front (X gives no auto-repeat for synthetic keys).
 std::string CmdHold(wchar_t** argv) {
-  const int presses = _wtoi(argv[4]);
-  INPUT input = {};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = static_cast<WORD>(_wtoi(argv[3]));
-  int sent = 0;
-  for (int i = 0; i < presses; ++i) sent += SendInput(1, &input, sizeof input);
-  input.ki.dwFlags = KEYEVENTF_KEYUP;
-  sent += SendInput(1, &input, sizeof input);
-  return Ok(sent == presses + 1);
+  std::vector<INPUT> keys(_wtoi(argv[4]) + 1, INPUT{INPUT_KEYBOARD, {}});
+  for (INPUT& key : keys) key.ki.wVk = static_cast<WORD>(_wtoi(argv[3]));
+  keys.back().ki.dwFlags = KEYEVENTF_KEYUP;
+  const UINT count = static_cast<UINT>(keys.size());
+  return Ok(SendInput(count, keys.data(), sizeof(INPUT)) == count);
 }
 
 // Posted: a sent BM_CLICK is only acted on after a delay under Wine.
@@ -368,7 +311,7 @@ std::string Run(wchar_t** argv) {
   if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
   if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the session's end messages, the end
   if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
-  if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: type and bytes of each value of an HKCU key
+  if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: the texts of an HKCU key's values
   if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
   if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
   if (command == L"hold") return CmdHold(argv);              // VK PRESSES: a key held down, then let go

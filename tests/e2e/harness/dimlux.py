@@ -1,10 +1,6 @@
 """Dimlux in a Wine prefix, seen through our driver (driver/driver.cpp), and Dimlux's own texts, ids and values.
-
-    prefix = DimluxPrefix(display, folder, template, exe, driver_exe)   a Prefix with exe as Dimlux.exe in PROGRAM_DIR
-    prefix.start_dimlux(debug, exe)      Dimlux started, its Wine output in dimluxN.log (process.log_path)
-    prefix.driver(command, *args)        a driver command's answer (a dict); windows, main_window, boxes, answer,
-                                         texts, set_values, lock, ... are the commands the tests use
-    prefix.trace_marks(), traced(marks)  where Dimlux's traces end now; what they have gained since
+DimluxPrefix(display, folder, template, exe, driver_exe) is a Prefix with exe as Dimlux.exe in PROGRAM_DIR; its
+driver(command, *args) gives a driver command's answer (a dict), which windows, answer, texts, set_values, ... read.
 """
 import json
 import re
@@ -66,9 +62,7 @@ def settings_writes(log_path):  # the settings and Run-key values a +reg trace s
     return WRITE.findall(Path(log_path).read_text(errors="replace"))
 
 
-def blankings(log_path, hwnd):
-    """How often a +win trace shows the window placed for blanking: above all others (HWND_TOPMOST, in 32 or 64 bits)
-    at -2, -5."""
+def blankings(log_path, hwnd):  # how often a +win trace shows the window placed above all others at -2, -5
     placement = rf"NtUserSetWindowPos hwnd {hwnd:#x}, after 0xffffffff(ffffffff)?, -2,-5 "
     return len(re.findall(placement, Path(log_path).read_text(errors="replace")))
 
@@ -120,7 +114,6 @@ class DimluxPrefix(Prefix):
         self.exe = exe
         self.debug = debug  # Dimlux's WINEDEBUG
         self.driver_exe = shutil.copy(driver_exe, self.path / "dimlux_driver.exe")
-        self.driver_runs = 0
         self.install(PROGRAM_DIR)
 
     def install(self, program_dir):  # puts Dimlux.exe in that folder under drive C:, to run from there
@@ -158,18 +151,16 @@ class DimluxPrefix(Prefix):
     def driver(self, *args):
         """Runs a driver command and returns its answer. A run that dies (as one can while starting under load) or
         hangs is tried again, a hung one ended first, and each retry is logged."""
+        out = self.folder / "driver.json"
         for attempt in range(3):
-            self.driver_runs += 1
-            out = self.folder / f"driver{self.driver_runs}.json"
+            out.unlink(missing_ok=True)
             try:
                 result = self.run(self.driver_command(out, *args), DRIVER_TIMEOUT, "driver.log")
             except subprocess.TimeoutExpired:
                 print(f"driver {args[0]} hung for {DRIVER_TIMEOUT} s; ended it (try {attempt + 1})", flush=True)
                 continue
             if result.returncode == 0 and out.exists():
-                answer = json.loads(out.read_text(encoding="utf-8"))
-                out.unlink()
-                return answer
+                return json.loads(out.read_text(encoding="utf-8"))
             print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
         raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
 
@@ -183,8 +174,13 @@ class DimluxPrefix(Prefix):
             raise RuntimeError(f"the driver could not hold {name} open")
         return process
 
-    def windows(self, visible=True):  # the top-level windows, topmost first, as the driver describes each class
-        return [w for w in self.driver("windows")["windows"] if w["visible"] or not visible]
+    def windows(self, visible=True):
+        """The top-level windows, topmost first; a box's "buttons" are their ids, "places" their places on the screen."""
+        found = [w for w in self.driver("windows")["windows"] if w["visible"] or not visible]
+        for box in (w for w in found if w["class"] == BOX_CLASS):
+            box["places"] = {str(b["id"]): face(box, b["id"]) for b in box["buttons"]}
+            box["buttons"] = sorted(b["id"] for b in box["buttons"])
+        return found
 
     def main_window(self, timeout=WAIT, until=lambda window: True):
         """The visible main window once it has the "+"/"-" caption (start-up shows the window before it lays out the
@@ -229,12 +225,8 @@ class DimluxPrefix(Prefix):
     def set_decimal_separator(self, text):  # the user's, for programs started afterwards
         self.set_values({"sDecimal": sz(text)}, "Control Panel\\International")
 
-    def texts(self, subkey=SETTINGS_KEY):
-        """{name: text} of an HKCU key's values, without a NUL stored after it; None for one not REG_SZ."""
-        return {
-            name: bytes.fromhex(v["hex"]).decode("utf-16-le").removesuffix("\0") if v["type"] == REG_SZ else None
-            for name, v in self.driver("regdump", subkey)["values"].items()
-        }
+    def texts(self, subkey=SETTINGS_KEY):  # {name: text} of an HKCU key's values, without a NUL; None if not REG_SZ
+        return self.driver("regdump", subkey)["values"]
 
     def trace_marks(self):  # {log: its size now} of each Dimlux started here
         return {p.log_path: p.log_path.stat().st_size for p in self.processes if p.log_path.name.startswith("dimlux")}
