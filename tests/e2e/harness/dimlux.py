@@ -87,8 +87,8 @@ def button(window, control_id):
     return next(b for b in window["buttons"] if b["id"] == control_id)
 
 
-def is_turned_off(window):
-    return button(window, CMD_TURN_OFF)["text"] == "Turn On"
+def is_turned_off(window):  # the caption and the place: Turn Off changes the one before the other
+    return button(window, CMD_TURN_OFF)["text"] == "Turn On" and window["rect"][:2] == [-2, -5]
 
 
 def is_normal(window):
