@@ -29,6 +29,13 @@ def poll(check, timeout, step=0.1):
     return result
 
 
+def failed_to_start(process):
+    """Whether a started Wine program ended at once, Wine unable to map its memory: under emulation a new process
+    now and then finds the address it needs taken, and the same start made again goes through."""
+    ended = getattr(process, "log_path", None) and process.poll() is not None
+    return bool(ended) and "failed to map the shared user data" in process.log_path.read_text(errors="replace")
+
+
 class Display:
     """An Xvfb server on a display number it picks itself; only the process started here is stopped."""
 
