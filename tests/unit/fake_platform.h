@@ -31,6 +31,7 @@ class FakePlatform final : public Platform {
   std::vector<Box> boxes;
   std::vector<std::string> opened;  // by the user's default program
   bool cannotCreateWindow = false;
+  bool shown = false;
   Place window = {};  // its outer rectangle, in pixels
   std::map<Control, std::string> captions;
   std::map<Timer, bool> timerEnabled{{Timer::tmr, false}, {Timer::tmrSticky, false}};
@@ -73,7 +74,7 @@ class FakePlatform final : public Platform {
   Place WidgetPlace() override { return InTwips(window); }
   void MoveWidget(const Place& p) override { window = {Px(p.left), Px(p.top), Px(p.width), Px(p.height)}; }
   Place CaptionBar() override { return InTwips({window.left + kSide, window.top, window.width - 2 * kSide, kTop}); }
-  void KeepOnTop() override {}
+  void KeepOnTop() override { shown = true; }  // as the real one, which also shows it
   void ShowNormalFace() override {}
   void CoverScreen() override { window = monitors[0].first; }
   void AskDisplayOff() override {}

@@ -21,6 +21,7 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
                           "Dimlux", "warning"};
   EXPECT_THAT(fake.boxes, ElementsAre(registryError));
   EXPECT_FALSE(fake.timerEnabled[Timer::tmrSticky]);
+  EXPECT_FALSE(fake.shown) << "the window was shown before the error";
 
   fake = FakePlatform();
   fake.cannotCreateWindow = true;
