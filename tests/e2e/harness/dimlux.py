@@ -175,7 +175,7 @@ class DimluxPrefix(Prefix):
         return process
 
     def windows(self, visible=True):
-        """The top-level windows, topmost first; a box's "buttons" are their ids, "places" their places on the screen."""
+        """The top-level windows, topmost first; a box's "buttons" are their ids, "places" where they are shown."""
         found = [w for w in self.driver("windows")["windows"] if w["visible"] or not visible]
         for box in (w for w in found if w["class"] == BOX_CLASS):
             box["places"] = {str(b["id"]): face(box, b["id"]) for b in box["buttons"]}
