@@ -1,7 +1,7 @@
-"""Every question Dimlux asks, answered as a person answers it: Yes by the real Enter key and by a real click on its
-button, and not Yes by a real click on No, by Escape and by the box's close box; a second copy from any folder and
-spelling of the path. An answer that is not Yes does none
-of what Yes does, and the key let go after a box has closed does not act on the widget."""
+"""Every question Dimlux asks, answered as a person answers it: Yes by the real Enter key held down and by a real click
+on its button, and not Yes by a real click on No, by Escape and by the box's close box; a second copy from any folder
+and spelling of the path. An answer that is not Yes does none of what Yes does, and the repeats and the release of an
+Enter held down on a box do not act on the widget once the box has closed."""
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main, startup_answered
@@ -11,6 +11,7 @@ from .harness.wine import poll
 YES = ("Return", "click Yes")
 NOT_YES = ("click No", "Escape", "close box")
 OTHER_DIR = "Other Place"
+VK_RETURN = 0x0D
 
 
 class Questions(DimluxTestCase):
@@ -25,6 +26,8 @@ class Questions(DimluxTestCase):
         self.display.click(x + 30, y + 8)  # on its caption, which gives it the keyboard
         if way == "close box":
             self.display.click(x + width - 10, y + 10)
+        elif way == "Return":  # held down: its repeats and its release come to the widget once the box has closed
+            self.drive("hold", VK_RETURN, 4)
         else:
             self.display.key(way)
 
