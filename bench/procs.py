@@ -1,17 +1,10 @@
 """The Linux side of the Wine processes: finding them by prefix, their CPU time, peak memory and mapped modules."""
 import os
-import time
 from pathlib import Path
 
 import psutil
 
-
-def poll(check, timeout, step=0.05):
-    """Calls check() until it returns something true or timeout seconds pass; returns its last result."""
-    end = time.monotonic() + timeout
-    while not (result := check()) and time.monotonic() < end:
-        time.sleep(step)
-    return result
+from tests.e2e.harness.wine import poll
 
 
 def prefix_processes(program, prefix_path):

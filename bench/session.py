@@ -8,7 +8,7 @@ from pathlib import Path
 
 from tests.e2e.harness import dimlux
 from tests.e2e.harness.dimlux import DimluxPrefix
-from tests.e2e.harness.wine import WINE, Display, make_template
+from tests.e2e.harness.wine import WINE, Display, make_template, poll
 
 from . import procs
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, BUILD, DIMLUX, PROBE_EXE, ROOT
@@ -93,7 +93,7 @@ class Session:
         process = self.process(program)
         self.probe("close", program.window_class)
         # The Linux process may outlive its Windows process by a moment.
-        if not procs.poll(lambda: procs.has_ended(process), 10):
+        if not poll(lambda: procs.has_ended(process), 10):
             raise RuntimeError(f"{program.name} process {process.pid} did not end")
 
     def enable_relay(self):

@@ -1,5 +1,6 @@
 """Reading Wine's traces: the display-off requests of a +win trace, and the calls of the program's own code in a
 relay trace, step by step for a start and tick by tick for the blanked state."""
+import math
 import re
 import statistics
 from pathlib import Path
@@ -120,12 +121,8 @@ def worst_gap(requests, messages, prefix):
 
 def covered_ms(spans):
     """The time covered by (start, end) spans that may nest or overlap, in ms."""
-    total, reached = 0.0, None
+    total, reached = 0.0, -math.inf
     for start, end in sorted(spans):
-        if reached is None or start > reached:
-            total += end - start
-            reached = end
-        elif end > reached:
-            total += end - reached
-            reached = end
+        total += max(0.0, end - max(start, reached))
+        reached = max(reached, end)
     return total * 1000
