@@ -54,10 +54,8 @@ def interval(samples, statistic):
     if len(samples[0]) < 2 or len(set().union(*samples)) < 2:
         return middle, middle, middle
     rng = numpy.random.default_rng(22)
-    found = stats.bootstrap(
-        arrays, statistic, paired=len(arrays) > 1, random_state=rng, **BOOTSTRAP
-    ).confidence_interval
-    return middle, found.low, found.high
+    ci = stats.bootstrap(arrays, statistic, paired=len(arrays) > 1, random_state=rng, **BOOTSTRAP).confidence_interval
+    return middle, ci.low, ci.high
 
 
 def ratio_of_medians(dimlux, baseline, axis):

@@ -1,16 +1,12 @@
-// bench_probe: times Dimlux and the baselines from inside the same Wine prefix with the performance
-// counter. Answers go to a file (first argument) as "key=value" lines, never to stdout.
-//
-//   bench_probe OUT launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at
-//                                                      the outer rectangle L T W H (pixels), and the tick counts
-//                                                      (the clock of Wine's +timestamp) at the start and then
-//   bench_probe OUT start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and EXE's exit code if it
-//                                                      ends within WAIT_MS
-//   bench_probe OUT click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
-//   bench_probe OUT restore L T W H                    Enter on Dimlux's focused button; ms until "Turn Off" at L T W H
-//   bench_probe OUT close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes
-//
-// The EXE that launch or start starts gets WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
+// bench_probe OUT COMMAND [ARG...]: times Dimlux and the baselines from inside the same Wine prefix with the
+// performance counter; answers go to the file OUT as "key=value" lines, never to stdout. The commands:
+//   launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at the outer rectangle
+//                                      L T W H (pixels), and the tick counts (Wine's +timestamp clock) at both ends
+//   start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and its exit code if it ends within WAIT_MS
+//   click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
+//   restore CLASS ID L T W H           Enter on the focused button; ms until button ID reads "Turn Off" at L T W H
+//   close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes to end
+// EXE runs in the probe's folder, which is its own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,11 +16,8 @@
 
 namespace {
 
-constexpr char kDimluxClass[] = "DimluxMain";
 constexpr char kNormalCaption[] = "Turn Off";
-constexpr int kTurnOffId = 101;
 constexpr DWORD kTimeoutMs = 20000;
-constexpr char kChildDebugVariable[] = "BENCH_CHILD_WINEDEBUG";
 
 using Answer = std::string;
 
@@ -76,20 +69,15 @@ RECT RectArg(char** argv) {
   return RECT{left, top, left + std::atoi(argv[2]), top + std::atoi(argv[3])};
 }
 
-std::string Folder(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// Starts EXE with the arguments from args to end, in its own folder as Explorer would.
+// Starts EXE with the arguments from args to end.
 bool Start(const std::string& exe, char** args, char** end, PROCESS_INFORMATION& process) {
-  if (const char* debug = std::getenv(kChildDebugVariable)) SetEnvironmentVariableA("WINEDEBUG", debug);
+  if (const char* debug = std::getenv("BENCH_CHILD_WINEDEBUG")) SetEnvironmentVariableA("WINEDEBUG", debug);
   std::string commandLine = "\"" + exe + "\"";
   for (char** arg = args; arg < end; ++arg) commandLine += std::string(" ") + *arg;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder(exe).c_str(),
-                        &startup, &process);
+  return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process);
 }
 
 // Posts WM_CLOSE to every window of the class; whether their processes all end in time.
@@ -158,22 +146,22 @@ Answer CmdClick(int argc, char** argv) {
   return Line("ok", 1) + Line("caption", WindowText(button));
 }
 
-// The focused button of the window's thread, or Turn Off if that thread has no focus right now.
-HWND FocusedButton(HWND hwnd) {
+// The focused button of the window's thread, or the fallback if that thread has no focus right now.
+HWND FocusedButton(HWND hwnd, HWND fallback) {
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
-  return gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? gui.hwndFocus : GetDlgItem(hwnd, kTurnOffId);
+  return gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? gui.hwndFocus : fallback;
 }
 
 Answer CmdRestore(int argc, char** argv) {
-  if (argc < 7) return Failure("usage");
-  const RECT rect = RectArg(argv + 3);
-  HWND hwnd = VisibleAt(kDimluxClass);
-  HWND turnOff = hwnd ? GetDlgItem(hwnd, kTurnOffId) : nullptr;
+  if (argc < 9) return Failure("usage");
+  const RECT rect = RectArg(argv + 5);
+  HWND hwnd = VisibleAt(argv[3]);
+  HWND turnOff = hwnd ? GetDlgItem(hwnd, std::atoi(argv[4])) : nullptr;
   if (!turnOff) return Failure("no window");
   if (WindowText(turnOff) == kNormalCaption) return Failure("not blanked");
-  HWND focus = FocusedButton(hwnd);
+  HWND focus = FocusedButton(hwnd, turnOff);
   const LONGLONG start = Counter();
   PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageA(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);

@@ -53,10 +53,9 @@ class Bench:
             raise RuntimeError(f"{program.name} did not blank: caption {caption!r}")
 
     def restore_ms(self):
-        return float(self.session.probe("restore", *self.rect)["ms"])
+        return float(self.session.probe("restore", DIMLUX.window_class, DIMLUX.turn_off_id, *self.rect)["ms"])
 
     def startup_run(self, program, debug=None):
-        """A start and close; returns the probe's answer and the log of Wine's debug output."""
         answer, log = self.start(program, debug)
         self.session.close(program)
         return answer, log
@@ -156,7 +155,5 @@ class Bench:
                 self.startup_run(program)  # untraced first: the files are in the cache
                 answer, log = self.startup_run(program, RELAY_DEBUG)
                 steps.append(start_steps(program, log, answer))
-        ticks = {}
-        for program in (DIMLUX, BASELINE_BLANK):
-            ticks[program] = tick_figures(program, self.measured_run(program, True, RELAY_DEBUG)[1], SETTLE_S)
-        return starts, ticks
+        blanked = {program: self.measured_run(program, True, RELAY_DEBUG)[1] for program in (DIMLUX, BASELINE_BLANK)}
+        return starts, {program: tick_figures(program, log, SETTLE_S) for program, log in blanked.items()}

@@ -1,8 +1,7 @@
 """The Wine session the benchmark runs in: a private Xvfb display, a prefix of its own holding the measured
-programs, and bench_probe, which starts and times them from inside it. The only module that uses the e2e harness."""
+programs, and bench_probe, which starts and times them from inside it, on the e2e harness."""
 import os
 import shutil
-import subprocess
 import time
 from pathlib import Path
 
@@ -20,10 +19,6 @@ RELAY_SETTINGS = {
     "RelayFromExclude": "winex11.drv;user32;gdi32;advapi32;kernel32;kernelbase;msvcrt;ucrtbase;sechost;zlib1;version;"
     "win32u;uxtheme;imm32;ntdll;comctl32;combase;ole32;rpcrt4;shlwapi;shell32;setupapi;bcrypt;msctf",
 }
-
-
-def wine_version():
-    return subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
 
 
 class Session:
