@@ -115,11 +115,8 @@ def table(results, size, dlls, runs, seconds, notes):
     return "\n".join([markdown, "", about, *notes]) + "\n"
 
 
-def produced(values):
-    return bool(values) and all(map(math.isfinite, values))
-
-
 def missing(results):
     """The series of values a run should have produced and did not, or not as finite numbers."""
     expected = dict.fromkeys(series for figure in FIGURES for series in figure.series())
-    return [f"{key} ({side})" for key, side in expected if not produced(results.get((key, side)))]
+    produced = {series: results.get(series) or [math.nan] for series in expected}  # none is not a finite number
+    return [f"{key} ({side})" for (key, side), values in produced.items() if not all(map(math.isfinite, values))]

@@ -40,8 +40,6 @@ double MsSince(LONGLONG start) {
   return 1000.0 * static_cast<double>(now - start) / static_cast<double>(frequency.QuadPart);
 }
 
-bool Expired(LONGLONG start) { return MsSince(start) >= kTimeoutMs; }
-
 std::string WindowText(HWND hwnd) {
   char text[256] = {};
   GetWindowTextA(hwnd, text, sizeof text);
@@ -106,7 +104,8 @@ Answer CmdLaunch(int argc, char** argv) {
   const LONGLONG start = Counter();
   if (!Start(argv[3], argv + 9, argv + argc, process)) return StartFailure();
   while (!VisibleAt(argv[4], process.dwProcessId, &rect)) {
-    if (Expired(start) || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) return Failure("not shown");
+    if (MsSince(start) >= kTimeoutMs || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+      return Failure("not shown");
     Sleep(1);
   }
   const double ms = MsSince(start);
@@ -140,7 +139,7 @@ Answer CmdClick(int argc, char** argv) {
   PostMessageA(button, BM_CLICK, 0, 0);
   const LONGLONG start = Counter();
   while (WindowText(button) == before) {
-    if (Expired(start)) return Failure("caption did not change");
+    if (MsSince(start) >= kTimeoutMs) return Failure("caption did not change");
     Sleep(5);
   }
   return Line("ok", 1) + Line("caption", WindowText(button));
@@ -166,7 +165,7 @@ Answer CmdRestore(int argc, char** argv) {
   PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageA(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
   while (WindowText(turnOff) != kNormalCaption || !HasRect(hwnd, rect)) {
-    if (Expired(start)) return Failure("not restored");
+    if (MsSince(start) >= kTimeoutMs) return Failure("not restored");
     Sleep(1);
   }
   return Line("ok", 1) + Line("ms", std::to_string(MsSince(start)));

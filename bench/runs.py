@@ -85,9 +85,7 @@ class Bench:
         return figures, log
 
     def cadence_run(self, program):
-        _, log = self.measured_run(program, True, TRACE_DEBUG)
-        rate, gap_ms = display_off_cadence(log, SETTLE_S)
-        return {"requests_per_s": rate, "worst_gap_ms": gap_ms}
+        return display_off_cadence(self.measured_run(program, True, TRACE_DEBUG)[1], SETTLE_S)
 
     def off_run(self, running_copy_log=None):
         """ms from the start of Dimlux.exe /off (alone, or handing it to a copy traced into that log) to the first

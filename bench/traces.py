@@ -22,14 +22,15 @@ def display_off_times(log_path):
 
 
 def display_off_cadence(log_path, settle_s):
-    """(requests per second, worst gap in ms) of the display-off requests, from settle_s after the first, as
+    """The display-off requests per second and their worst gap in ms, from settle_s after the first, as
     the CPU is measured: entering the state does one-off work (Wine loads the pointer's shape when the full-screen
     window first gets it), which the trace mode shows."""
     times = display_off_times(log_path)
     times = [stamp for stamp in times if stamp >= times[0] + settle_s] if times else times
     if len(times) < 2:
-        return 0.0, float("inf")
-    return (len(times) - 1) / (times[-1] - times[0]), max(b - a for a, b in zip(times, times[1:])) * 1000
+        return {"requests_per_s": 0.0, "worst_gap_ms": math.inf}
+    rate = (len(times) - 1) / (times[-1] - times[0])
+    return {"requests_per_s": rate, "worst_gap_ms": max(b - a for a, b in zip(times, times[1:])) * 1000}
 
 
 def own_calls(program, log_path):
