@@ -6,7 +6,7 @@
 //   click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
 //   restore CLASS ID L T W H           Enter on the focused button; ms until button ID reads "Turn Off" at L T W H
 //   close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes to end
-// EXE runs in the probe's folder, which is its own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
+// EXE starts in the probe's current folder, the programs' own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
 #include <windows.h>
 
 #include <cstdio>

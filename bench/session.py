@@ -85,7 +85,7 @@ class Session:
         out = self.folder / f"probe{self.probe_runs}.txt"
         env = {"BENCH_CHILD_WINEDEBUG": child_debug} if child_debug else {}
         command = [WINE, self.prefix.program_win_path(PROBE_EXE.name), self.prefix.windows_path(out), *args]
-        cwd = self.prefix.program_file("Dimlux.exe").parent
+        cwd = self.prefix.program_file("Dimlux.exe").parent  # the programs' folder, where the probe starts them
         if self.prefix.run(command, 90, log_name, cwd, env).returncode != 0:
             raise RuntimeError(f"probe {' '.join(map(str, args))} failed; see {self.folder / log_name}")
         answer = dict(line.split("=", 1) for line in out.read_text().splitlines() if "=" in line)
