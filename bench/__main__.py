@@ -1,9 +1,5 @@
 """Measures Dimlux.exe against two baseline programs and prints one Markdown table (also build/bench.md).
 
-    scripts/bench [--minutes M] [--runs N] [--seconds S]   the benchmark (about M = 15 minutes)
-    scripts/bench --trace [--runs N]                       where the time goes: start-up and a blanked tick
-    scripts/bench --smoke                                  one short run of everything, checking each figure
-
 Builds the win32 and win64 release presets and runs the 64-bit programs under Wine on a private Xvfb display, in
 a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tests' template prefix). Not a test.
 The figures and their budgets are in figures.py. Needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
@@ -14,9 +10,9 @@ import os
 import subprocess
 import sys
 import time
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[1]
+from .programs import ROOT
+
 PRESETS = ("win32", "win64")
 
 
@@ -63,7 +59,6 @@ def main():
     from . import figures, report
     from .programs import DIMLUX
     from .runs import SETTLE_S, Bench
-    from .session import wine_version
 
     load_before = os.getloadavg()[0]
     bench = Bench(args.seconds)
@@ -85,7 +80,7 @@ def main():
     exe = out / "win32" / f"{DIMLUX.name}.exe"
     dlls = [entry.dll.decode() for entry in pefile.PE(exe).DIRECTORY_ENTRY_IMPORT]
     minutes = (time.time() - started) / 60
-    notes = report.module_note(bench.modules) + report.machine_note(load_before, started, minutes, wine_version())
+    notes = report.module_note(bench.modules) + report.machine_note(load_before, started, minutes)
     text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, notes)
     (out / ("bench-smoke.md" if args.smoke else "bench.md")).write_text(text)
     results = {f"{key}/{side}": values for (key, side), values in bench.results.items()}

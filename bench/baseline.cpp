@@ -4,7 +4,7 @@
 // and memory. Built with BASELINE_BLANK its timer ticks every 1 ms instead, keeping the window on top and
 // asking for the display to be powered off: the yardstick for the blanked state.
 //
-//   baseline_window|baseline_blank [LEFT TOP WIDTH HEIGHT]   outer rectangle in pixels; default: Dimlux's design place
+//   baseline_window|baseline_blank LEFT TOP WIDTH HEIGHT   its outer rectangle, in pixels
 #include <windows.h>
 
 #include <cstdlib>
@@ -24,10 +24,6 @@ constexpr UINT kTickMs = 1000;
 constexpr UINT kKeepOnTop = SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW;  // 0x43
 constexpr LPARAM kDisplayOff = 2;
 
-#ifndef BASELINE_BLANK
-RECT g_lastRect;
-#endif
-
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
@@ -35,7 +31,8 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, kKeepOnTop);
       SendMessageA(hwnd, WM_SYSCOMMAND, SC_MONITORPOWER, kDisplayOff);
 #else
-      GetWindowRect(hwnd, &g_lastRect);
+      static RECT lastRect;
+      GetWindowRect(hwnd, &lastRect);
 #endif
       return 0;
     case WM_GETMINMAXINFO:
@@ -50,18 +47,14 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 RECT OuterRect() {
-  if (__argc >= 5) {
-    const int left = std::atoi(__argv[1]), top = std::atoi(__argv[2]);
-    return RECT{left, top, left + std::atoi(__argv[3]), top + std::atoi(__argv[4])};
-  }
-  RECT rect = {712, 425, 712 + 89, 425 + 24};
-  AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
-  return rect;
+  const int left = std::atoi(__argv[1]), top = std::atoi(__argv[2]);
+  return RECT{left, top, left + std::atoi(__argv[3]), top + std::atoi(__argv[4])};
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (__argc < 5) return 2;
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;

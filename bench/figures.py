@@ -54,10 +54,8 @@ def interval(samples, statistic):
     if len(samples[0]) < 2 or len(set().union(*samples)) < 2:
         return middle, middle, middle
     rng = numpy.random.default_rng(22)
-    found = stats.bootstrap(
-        arrays, statistic, paired=len(arrays) > 1, random_state=rng, **BOOTSTRAP
-    ).confidence_interval
-    return middle, found.low, found.high
+    ci = stats.bootstrap(arrays, statistic, paired=len(arrays) > 1, random_state=rng, **BOOTSTRAP).confidence_interval
+    return middle, ci.low, ci.high
 
 
 def ratio_of_medians(dimlux, baseline, axis):
@@ -117,11 +115,8 @@ def table(results, size, dlls, runs, seconds, notes):
     return "\n".join([markdown, "", about, *notes]) + "\n"
 
 
-def produced(values):
-    return bool(values) and all(map(math.isfinite, values))
-
-
 def missing(results):
     """The series of values a run should have produced and did not, or not as finite numbers."""
     expected = dict.fromkeys(series for figure in FIGURES for series in figure.series())
-    return [f"{key} ({side})" for key, side in expected if not produced(results.get((key, side)))]
+    produced = {series: results.get(series) or [math.nan] for series in expected}  # none is not a finite number
+    return [f"{key} ({side})" for (key, side), values in produced.items() if not all(map(math.isfinite, values))]

@@ -1,15 +1,12 @@
-// bench_probe: times Dimlux and the baselines from inside the same Wine prefix with the performance
-// counter. Answers go to a file (first argument) as "key=value" lines, never to stdout.
-//
-//   bench_probe OUT launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at
-//                                                      the outer rectangle L T W H (pixels), and the tick counts
-//                                                      (the clock of Wine's +timestamp) at the start and then;
-//                                                      EXE gets WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set
-//   bench_probe OUT start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and EXE's exit code if it
-//                                                      ends within WAIT_MS; EXE's WINEDEBUG as for launch
-//   bench_probe OUT click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
-//   bench_probe OUT restore L T W H                    Enter on Dimlux's focused button; ms until "Turn Off" at L T W H
-//   bench_probe OUT close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes
+// bench_probe OUT COMMAND [ARG...]: times Dimlux and the baselines from inside the same Wine prefix with the
+// performance counter; answers go to the file OUT as "key=value" lines, never to stdout. The commands:
+//   launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at the outer rectangle
+//                                      L T W H (pixels), and the tick counts (Wine's +timestamp clock) at both ends
+//   start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and its exit code if it ends within WAIT_MS
+//   click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
+//   restore CLASS ID L T W H           Enter on the focused button; ms until button ID reads "Turn Off" at L T W H
+//   close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes to end
+// EXE starts in the probe's current folder, the programs' own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,35 +16,29 @@
 
 namespace {
 
-constexpr char kDimluxClass[] = "DimluxMain";
 constexpr char kNormalCaption[] = "Turn Off";
-constexpr int kTurnOffId = 101;
 constexpr DWORD kTimeoutMs = 20000;
-// Wine's debug channels for the program that launch or start starts (the probe's own are off), as in WINEDEBUG.
-constexpr char kChildDebugVariable[] = "BENCH_CHILD_WINEDEBUG";
 
 using Answer = std::string;
 
 Answer Line(const char* key, const std::string& value) { return std::string(key) + "=" + value + "\n"; }
 Answer Line(const char* key, long long value) { return Line(key, std::to_string(value)); }
-Answer Failure(const char* why) { return Line("ok", 0) + Line("error", why); }
+Answer Failure(const std::string& why) { return Line("ok", 0) + Line("error", why); }
+Answer StartFailure() { return Failure("CreateProcess: error " + std::to_string(GetLastError())); }
 
-class Stopwatch {
- public:
-  Stopwatch() {
-    QueryPerformanceFrequency(&frequency_);
-    QueryPerformanceCounter(&start_);
-  }
-  double Ms() const {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) / static_cast<double>(frequency_.QuadPart);
-  }
-  bool Expired(DWORD limitMs) const { return Ms() >= limitMs; }
+LONGLONG Counter() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
 
- private:
-  LARGE_INTEGER frequency_, start_;
-};
+// The milliseconds since the counter read start (its frequency read after the counter, outside the time).
+double MsSince(LONGLONG start) {
+  const LONGLONG now = Counter();
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now - start) / static_cast<double>(frequency.QuadPart);
+}
 
 std::string WindowText(HWND hwnd) {
   char text[256] = {};
@@ -76,42 +67,32 @@ RECT RectArg(char** argv) {
   return RECT{left, top, left + std::atoi(argv[2]), top + std::atoi(argv[3])};
 }
 
-std::string Folder(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// Starts EXE with the arguments from args to end in its own folder, as Explorer would, with $BENCH_CHILD_WINEDEBUG
-// (when set) as its WINEDEBUG.
+// Starts EXE with the arguments from args to end.
 bool Start(const std::string& exe, char** args, char** end, PROCESS_INFORMATION& process) {
-  if (const char* debug = std::getenv(kChildDebugVariable)) SetEnvironmentVariableA("WINEDEBUG", debug);
+  if (const char* debug = std::getenv("BENCH_CHILD_WINEDEBUG")) SetEnvironmentVariableA("WINEDEBUG", debug);
   std::string commandLine = "\"" + exe + "\"";
   for (char** arg = args; arg < end; ++arg) commandLine += std::string(" ") + *arg;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder(exe).c_str(),
-                        &startup, &process);
+  return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process);
 }
 
-bool WaitForExit(DWORD processId) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-  if (!process) return true;
-  const bool ended = WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0;
-  CloseHandle(process);
-  return ended;
-}
-
+// Posts WM_CLOSE to every window of the class; whether their processes all end in time.
 bool CloseAll(const char* className) {
-  std::vector<DWORD> processes;
+  std::vector<HANDLE> processes;
   for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
        hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
     DWORD processId = 0;
     GetWindowThreadProcessId(hwnd, &processId);
-    processes.push_back(processId);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId)) processes.push_back(process);
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
   }
   bool ended = true;
-  for (DWORD processId : processes) ended = WaitForExit(processId) && ended;
+  for (HANDLE process : processes) {
+    ended = WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0 && ended;
+    CloseHandle(process);
+  }
   return ended;
 }
 
@@ -120,15 +101,14 @@ Answer CmdLaunch(int argc, char** argv) {
   const RECT rect = RectArg(argv + 5);
   PROCESS_INFORMATION process = {};
   const DWORD startTick = GetTickCount();
-  const Stopwatch watch;
-  if (!Start(argv[3], argv + 9, argv + argc, process))
-    return Failure(("CreateProcess: error " + std::to_string(GetLastError())).c_str());
+  const LONGLONG start = Counter();
+  if (!Start(argv[3], argv + 9, argv + argc, process)) return StartFailure();
   while (!VisibleAt(argv[4], process.dwProcessId, &rect)) {
-    if (watch.Expired(kTimeoutMs) || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+    if (MsSince(start) >= kTimeoutMs || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
       return Failure("not shown");
     Sleep(1);
   }
-  const double ms = watch.Ms();
+  const double ms = MsSince(start);
   const DWORD shownTick = GetTickCount();
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
@@ -139,8 +119,7 @@ Answer CmdStart(int argc, char** argv) {
   if (argc < 5) return Failure("usage");
   PROCESS_INFORMATION process = {};
   const DWORD startTick = GetTickCount();
-  if (!Start(argv[4], argv + 5, argv + argc, process))
-    return Failure(("CreateProcess: error " + std::to_string(GetLastError())).c_str());
+  if (!Start(argv[4], argv + 5, argv + argc, process)) return StartFailure();
   Answer answer = Line("ok", 1) + Line("start_tick", startTick);
   DWORD exitCode = 0;
   if (WaitForSingleObject(process.hProcess, std::atoi(argv[3])) == WAIT_OBJECT_0 &&
@@ -158,38 +137,38 @@ Answer CmdClick(int argc, char** argv) {
   if (!button) return Failure("no button");
   const std::string before = WindowText(button);
   PostMessageA(button, BM_CLICK, 0, 0);
-  const Stopwatch watch;
+  const LONGLONG start = Counter();
   while (WindowText(button) == before) {
-    if (watch.Expired(kTimeoutMs)) return Failure("caption did not change");
+    if (MsSince(start) >= kTimeoutMs) return Failure("caption did not change");
     Sleep(5);
   }
-  return Line("ok", 1) + Line("caption", WindowText(button)) + Line("ms", std::to_string(watch.Ms()));
+  return Line("ok", 1) + Line("caption", WindowText(button));
 }
 
-// The focused button of the window's thread, or cmdTurnOff if that thread has no focus right now.
-HWND FocusedButton(HWND hwnd) {
+// The focused button of the window's thread, or the fallback if that thread has no focus right now.
+HWND FocusedButton(HWND hwnd, HWND fallback) {
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
-  return gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? gui.hwndFocus : GetDlgItem(hwnd, kTurnOffId);
+  return gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? gui.hwndFocus : fallback;
 }
 
 Answer CmdRestore(int argc, char** argv) {
-  if (argc < 7) return Failure("usage");
-  const RECT rect = RectArg(argv + 3);
-  HWND hwnd = VisibleAt(kDimluxClass);
-  HWND turnOff = hwnd ? GetDlgItem(hwnd, kTurnOffId) : nullptr;
+  if (argc < 9) return Failure("usage");
+  const RECT rect = RectArg(argv + 5);
+  HWND hwnd = VisibleAt(argv[3]);
+  HWND turnOff = hwnd ? GetDlgItem(hwnd, std::atoi(argv[4])) : nullptr;
   if (!turnOff) return Failure("no window");
   if (WindowText(turnOff) == kNormalCaption) return Failure("not blanked");
-  HWND focus = FocusedButton(hwnd);
-  const Stopwatch watch;
+  HWND focus = FocusedButton(hwnd, turnOff);
+  const LONGLONG start = Counter();
   PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageA(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
   while (WindowText(turnOff) != kNormalCaption || !HasRect(hwnd, rect)) {
-    if (watch.Expired(kTimeoutMs)) return Failure("not restored");
+    if (MsSince(start) >= kTimeoutMs) return Failure("not restored");
     Sleep(1);
   }
-  return Line("ok", 1) + Line("ms", std::to_string(watch.Ms()));
+  return Line("ok", 1) + Line("ms", std::to_string(MsSince(start)));
 }
 
 Answer Run(int argc, char** argv) {

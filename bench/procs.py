@@ -1,61 +1,6 @@
-"""The Linux side of the Wine processes: finding them by prefix, their CPU time, peak memory and mapped modules."""
-import os
-import time
+"""The Linux side of the Wine processes: CPU time and peak memory from /proc, finer than or not in psutil, and the
+modules they map."""
 from pathlib import Path
-
-import psutil
-
-
-def poll(check, timeout, step=0.05):
-    """Calls check() until it returns something true or timeout seconds pass; returns its last result."""
-    end = time.monotonic() + timeout
-    while not (result := check()) and time.monotonic() < end:
-        time.sleep(step)
-    return result
-
-
-def prefix_processes(program, prefix_path):
-    """Live processes whose first argument ends with `program` (wineserver also as wineserver64) and whose
-    environment names the prefix."""
-    names = {"wineserver", "wineserver64"} if program == "wineserver" else {program.lower()}
-    found = []
-    for process in psutil.process_iter(["cmdline", "status", "environ"]):
-        name = (process.info["cmdline"] or [""])[0].replace("\\", "/").rsplit("/", 1)[-1].lower()
-        live = process.info["status"] != psutil.STATUS_ZOMBIE  # a child started here is reaped only later
-        if name in names and live and (process.info["environ"] or {}).get("WINEPREFIX") == str(prefix_path):
-            found.append(process)
-    return found
-
-
-def the_process(program, prefix_path):
-    found = poll(lambda: prefix_processes(program, prefix_path), 5)
-    if len(found) != 1:
-        raise RuntimeError(f"expected one {program} process in the prefix, found {found}")
-    return found[0]
-
-
-def has_ended(process):
-    try:
-        return process.status() == psutil.STATUS_ZOMBIE
-    except psutil.NoSuchProcess:
-        return True
-
-
-def prefix_server(prefix_path):
-    """The prefix's wineserver: the one working in the folder named after the prefix's device and inode."""
-    info = os.stat(prefix_path)
-    folder = f"server-{info.st_dev:x}-{info.st_ino:x}"
-    servers = [server for server in prefix_processes("wineserver", prefix_path) if Path(server.cwd()).name == folder]
-    if len(servers) != 1:
-        raise RuntimeError(f"expected one wineserver working in {folder}, found {servers}")
-    return servers[0]
-
-
-def end_leftover_servers(prefix_path):
-    """Ends the persistent wineservers that an interrupted earlier run left for this prefix path."""
-    for server in prefix_processes("wineserver", prefix_path):
-        print(f"ending wineserver {server.pid} left by an earlier run in {prefix_path}", flush=True)
-        server.terminate()
 
 
 def cpu_s(*processes):

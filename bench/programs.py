@@ -21,9 +21,6 @@ class Program:
     def exe(self):
         return BUILD / self.folder / f"{self.name}.exe"
 
-    def args(self, rect):
-        return list(rect) if self.takes_rect else []
-
 
 DIMLUX_STEPS = (
     ("crt", "C runtime start", "GetStartupInfoA", ""),

@@ -1,10 +1,13 @@
 """The trace report (where the time goes) and the notes under the table: modules, machine and load."""
 import os
 import statistics
+import subprocess
 import time
 from pathlib import Path
 
 from tabulate import tabulate
+
+from tests.e2e.harness.wine import WINE
 
 from .programs import BASELINE_WINDOW, DIMLUX
 
@@ -79,7 +82,8 @@ def module_note(modules):
     return ["", f"Modules mapped by Dimlux and not by baseline_window ({len(extra)}): {', '.join(extra) or 'none'}."]
 
 
-def machine_note(load_before, started, minutes, wine_version):
+def machine_note(load_before, started, minutes):
+    wine_version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
     lines = Path("/proc/cpuinfo").read_text(errors="replace").splitlines()
     cpu = next((line.split(":", 1)[1].strip() for line in lines if line.startswith("model name")), "unknown CPU")
     return [

@@ -1,6 +1,9 @@
 """The measured runs: Dimlux and its baselines started, left idle, blanked and restored, alternating in rounds. The
 trace runs are the same runs under Wine's relay trace."""
+import functools
 import time
+
+from tests.e2e.harness.wine import poll
 
 from . import procs
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, DIMLUX
@@ -13,10 +16,7 @@ SETTLE_S = 1  # blanked figures are taken from this long after entering the stat
 ROUNDS_AT_LEAST = 3  # a bootstrap over fewer pairs says nothing
 OFF_SWITCH = "/off"
 OFF_WAIT_MS = 20000  # for the process that hands /off to the running copy to end
-
-
-def say(text):
-    print(text, flush=True)
+say = functools.partial(print, flush=True)
 
 
 class Bench:
@@ -44,7 +44,7 @@ class Bench:
         the log of Wine's debug output (debug: the program's WINEDEBUG; none by default)."""
         log_name = self.log_name(program, what)
         exe = self.session.win_exe(program)
-        args = ("launch", exe, program.window_class, *self.rect, *program.args(self.rect))
+        args = ("launch", exe, program.window_class, *self.rect, *(self.rect if program.takes_rect else ()))
         return self.session.probe(*args, child_debug=debug, log_name=log_name), self.session.folder / log_name
 
     def blank(self, program):
@@ -53,12 +53,9 @@ class Bench:
             raise RuntimeError(f"{program.name} did not blank: caption {caption!r}")
 
     def restore_ms(self):
-        return float(self.session.probe("restore", *self.rect)["ms"])
-
-    # Start-up, idle and blanked
+        return float(self.session.probe("restore", DIMLUX.window_class, DIMLUX.turn_off_id, *self.rect)["ms"])
 
     def startup_run(self, program, debug=None):
-        """A start and close; returns the probe's answer and the log of Wine's debug output."""
         answer, log = self.start(program, debug)
         self.session.close(program)
         return answer, log
@@ -88,11 +85,7 @@ class Bench:
         return figures, log
 
     def cadence_run(self, program):
-        _, log = self.measured_run(program, True, TRACE_DEBUG)
-        rate, gap_ms = display_off_cadence(log, SETTLE_S)
-        return {"requests_per_s": rate, "worst_gap_ms": gap_ms}
-
-    # Dimlux.exe /off, and the bare window's start under the same trace
+        return display_off_cadence(self.measured_run(program, True, TRACE_DEBUG)[1], SETTLE_S)
 
     def off_run(self, running_copy_log=None):
         """ms from the start of Dimlux.exe /off (alone, or handing it to a copy traced into that log) to the first
@@ -105,7 +98,7 @@ class Bench:
             raise RuntimeError(f"Dimlux.exe {OFF_SWITCH} beside a running copy: exit code {answer.get('exit_code')}")
         log = running_copy_log or self.session.folder / log_name
         started = int(answer["start_tick"]) / 1000  # GetTickCount, the clock of Wine's +timestamp
-        requests = procs.poll(lambda: [stamp for stamp in display_off_times(log) if stamp >= started], 20)
+        requests = poll(lambda: [stamp for stamp in display_off_times(log) if stamp >= started], 20)
         if not requests:
             raise RuntimeError(f"no display-off request in {log.name}")
         self.restore_ms()
@@ -119,8 +112,6 @@ class Bench:
 
     def traced_start(self):
         return {"shown_traced_ms": float(self.startup_run(BASELINE_WINDOW, TRACE_DEBUG)[0]["ms"])}
-
-    # Rounds
 
     def round(self):
         """One run of every figure, Dimlux and its baseline alternating; who goes first alternates too."""
@@ -162,7 +153,5 @@ class Bench:
                 self.startup_run(program)  # untraced first: the files are in the cache
                 answer, log = self.startup_run(program, RELAY_DEBUG)
                 steps.append(start_steps(program, log, answer))
-        ticks = {}
-        for program in (DIMLUX, BASELINE_BLANK):
-            ticks[program] = tick_figures(program, self.measured_run(program, True, RELAY_DEBUG)[1], SETTLE_S)
-        return starts, ticks
+        blanked = {program: self.measured_run(program, True, RELAY_DEBUG)[1] for program in (DIMLUX, BASELINE_BLANK)}
+        return starts, {program: tick_figures(program, log, SETTLE_S) for program, log in blanked.items()}

@@ -1,16 +1,16 @@
-"""The Wine session the benchmark runs in: a private Xvfb display, a prefix of its own holding the measured
-programs, and bench_probe, which starts and times them from inside it. The only module that uses the e2e harness."""
+"""The Wine session the benchmark runs in, on the e2e harness: a private Xvfb display, a prefix of its own holding
+the measured programs and their Linux processes, and bench_probe, which starts and times them from inside it."""
 import os
 import shutil
-import subprocess
 import time
 from pathlib import Path
 
+import psutil
+
 from tests.e2e.harness import dimlux
 from tests.e2e.harness.dimlux import DimluxPrefix
-from tests.e2e.harness.wine import WINE, Display, make_template
+from tests.e2e.harness.wine import WINE, Display, make_template, poll
 
-from . import procs
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, BUILD, DIMLUX, PROBE_EXE, ROOT
 
 # Relay tracing of the calls the program's own code makes into the system DLLs, and of its window procedure.
@@ -22,15 +22,38 @@ RELAY_SETTINGS = {
 }
 
 
-def wine_version():
-    return subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
+def prefix_processes(program, prefix_path):
+    """Live processes whose first argument ends with `program` (wineserver also as wineserver64) and whose
+    environment names the prefix."""
+    names = {"wineserver", "wineserver64"} if program == "wineserver" else {program.lower()}
+    found = []
+    for process in psutil.process_iter(["cmdline", "status", "environ"]):
+        name = (process.info["cmdline"] or [""])[0].replace("\\", "/").rsplit("/", 1)[-1].lower()
+        live = process.info["status"] != psutil.STATUS_ZOMBIE  # a child started here is reaped only later
+        if name in names and live and (process.info["environ"] or {}).get("WINEPREFIX") == str(prefix_path):
+            found.append(process)
+    return found
+
+
+def has_ended(process):
+    try:
+        return process.status() == psutil.STATUS_ZOMBIE
+    except psutil.NoSuchProcess:
+        return True
+
+
+def end_leftover_servers(prefix_path):
+    """Ends the persistent wineservers that an interrupted earlier run left for this prefix path."""
+    for server in prefix_processes("wineserver", prefix_path):
+        print(f"ending wineserver {server.pid} left by an earlier run in {prefix_path}", flush=True)
+        server.terminate()
 
 
 class Session:
     def __init__(self):
         # The template prefix and the bench's prefix go there (the e2e tests' template when it is set).
         root = Path(os.environ.get("DIMLUX_E2E_ROOT", ROOT / "build/bench"))
-        procs.end_leftover_servers(root / "bench" / "prefix")
+        end_leftover_servers(root / "bench" / "prefix")
         self.display = Display()
         self.probe_runs = 0
         try:
@@ -62,7 +85,7 @@ class Session:
         out = self.folder / f"probe{self.probe_runs}.txt"
         env = {"BENCH_CHILD_WINEDEBUG": child_debug} if child_debug else {}
         command = [WINE, self.prefix.program_win_path(PROBE_EXE.name), self.prefix.windows_path(out), *args]
-        cwd = self.prefix.program_file("Dimlux.exe").parent
+        cwd = self.prefix.program_file("Dimlux.exe").parent  # the programs' folder, where the probe starts them
         if self.prefix.run(command, 90, log_name, cwd, env).returncode != 0:
             raise RuntimeError(f"probe {' '.join(map(str, args))} failed; see {self.folder / log_name}")
         answer = dict(line.split("=", 1) for line in out.read_text().splitlines() if "=" in line)
@@ -83,17 +106,28 @@ class Session:
         return [str(int(texts[name]) // dimlux.TWIPS) for name in ("Left", "Top", "Right", "Bottom")]
 
     def server(self):
-        return procs.prefix_server(self.prefix.path)
+        """The prefix's wineserver: the one working in the folder named after the prefix's device and inode."""
+        info = os.stat(self.prefix.path)
+        folder = f"server-{info.st_dev:x}-{info.st_ino:x}"
+        found = prefix_processes("wineserver", self.prefix.path)
+        servers = [server for server in found if Path(server.cwd()).name == folder]
+        if len(servers) != 1:
+            raise RuntimeError(f"expected one wineserver working in {folder}, found {servers}")
+        return servers[0]
 
     def process(self, program):
-        return procs.the_process(f"{program.name}.exe", self.prefix.path)
+        name = f"{program.name}.exe"
+        found = poll(lambda: prefix_processes(name, self.prefix.path), 5)
+        if len(found) != 1:
+            raise RuntimeError(f"expected one {name} process in the prefix, found {found}")
+        return found[0]
 
     def close(self, program):
         """Closes the program's window and waits for its process to end."""
         process = self.process(program)
         self.probe("close", program.window_class)
         # The Linux process may outlive its Windows process by a moment.
-        if not procs.poll(lambda: procs.has_ended(process), 10):
+        if not poll(lambda: has_ended(process), 10):
             raise RuntimeError(f"{program.name} process {process.pid} did not end")
 
     def enable_relay(self):

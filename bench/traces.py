@@ -1,5 +1,6 @@
 """Reading Wine's traces: the display-off requests of a +win trace, and the calls of the program's own code in a
 relay trace, step by step for a start and tick by tick for the blanked state."""
+import math
 import re
 import statistics
 from pathlib import Path
@@ -21,14 +22,15 @@ def display_off_times(log_path):
 
 
 def display_off_cadence(log_path, settle_s):
-    """(requests per second, worst gap in ms) of the display-off requests, from settle_s after the first, as
+    """The display-off requests per second and their worst gap in ms, from settle_s after the first, as
     the CPU is measured: entering the state does one-off work (Wine loads the pointer's shape when the full-screen
     window first gets it), which the trace mode shows."""
     times = display_off_times(log_path)
     times = [stamp for stamp in times if stamp >= times[0] + settle_s] if times else times
     if len(times) < 2:
-        return 0.0, float("inf")
-    return (len(times) - 1) / (times[-1] - times[0]), max(b - a for a, b in zip(times, times[1:])) * 1000
+        return {"requests_per_s": 0.0, "worst_gap_ms": math.inf}
+    rate = (len(times) - 1) / (times[-1] - times[0])
+    return {"requests_per_s": rate, "worst_gap_ms": max(b - a for a, b in zip(times, times[1:])) * 1000}
 
 
 def own_calls(program, log_path):
@@ -120,12 +122,8 @@ def worst_gap(requests, messages, prefix):
 
 def covered_ms(spans):
     """The time covered by (start, end) spans that may nest or overlap, in ms."""
-    total, reached = 0.0, None
+    total, reached = 0.0, -math.inf
     for start, end in sorted(spans):
-        if reached is None or start > reached:
-            total += end - start
-            reached = end
-        elif end > reached:
-            total += end - reached
-            reached = end
+        total += max(0.0, end - max(start, reached))
+        reached = max(reached, end)
     return total * 1000
