@@ -60,8 +60,7 @@ class Widget(DimluxTestCase):
         self.end_right_after_a_move(self.step(self.prefix.start_dimlux), 100, 120, "endsession", "logoff")
 
     def use(self, control, given):
-        """Shows the control's tip, gives it the input (after the Tab key it may start with), which hides the tip, and
-        checks that it does its job."""
+        """The control's tip shown, then the input (after the Tab it may start with), which hides it, does its job."""
         window = self.prefix.main_window()
         reach, _, key = given.partition(" ")
         if reach in ("Tab", "shift+Tab"):
@@ -199,7 +198,6 @@ class Widget(DimluxTestCase):
         calls = re.findall(r'RegSetValueExA\(\w+,\w+ "(\w+)",0+,0+1,\w+,(\w+)\)', trace)  # a REG_SZ's name, bytes
         written = {name: len(text) for name, text in dimlux.stored_texts(DESIGNED_RECT).items() if name != "Left"}
         self.assertEqual(written, {name: int(count, 16) for name, count in calls})
-        self.close(process)
 
     def end_right_after_a_move(self, process, x, y, *ending):
         """The end (the close box's or the session's) at once after a move, before the next tick, stores the place."""
