@@ -62,7 +62,7 @@ class OffSwitch(DimluxTestCase):
         box = self.step(lambda: self.prefix.answer("Dimlux", IDOK), windows=[])
         self.assertIn("\r\n/of ünï\r\n", box["text"])  # the rest of the text: the unit tests
         self.assertEqual(1, self.wait_for_exit(refused))
-        self.assertEqual({}, self.prefix.texts())
+        self.assertFalse(self.prefix.driver("regdump", dimlux.SETTINGS_KEY)["ok"], "a settings key")  # none opens
         self.assertEqual(files, sorted(self.prefix.program_file("").iterdir()))
 
         self.start_first_run()
