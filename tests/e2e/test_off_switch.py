@@ -1,6 +1,5 @@
-"""Dimlux.exe /off under Wine: the display turned off by a start of its own, as the first start ever and with a copy
-running in each of its states; an unknown switch refused; a second copy's wake-up carried by a window message where
-the running copy's folder cannot take the wake-up file."""
+"""Dimlux.exe /off under Wine, as the first start ever and to a running copy in each state; an unknown switch refused;
+a second copy's wake-up carried by a window message where the running copy's folder cannot take the wake-up file."""
 import time
 
 from .harness import dimlux
@@ -21,17 +20,17 @@ class OffSwitch(DimluxTestCase):
         self.display.move_pointer(300, 300)  # its tip opens above all windows, and the next tick puts the face on top
         tip = poll(lambda: next((w for w in self.prefix.windows() if w["class"] == dimlux.TIP_CLASS), None), 5)
         self.assertTrue(poll(lambda: self.stacked_above(blanked["hwnd"], tip["hwnd"]), 1), "the face stays below")
-        self.turn_on_by_click()
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)  # Turn On
 
         window = self.widget
         question = [WIDGET, "Dimlux Startup"]
         self.step(lambda: self.drive("click", window["hwnd"], CMD_SETTINGS), windows=question)
         self.assertEqual(0, self.off_from_another_start(window, "/off", is_normal, question))  # not under its question
         self.step(lambda: self.prefix.answer("Dimlux Startup", IDNO), is_turned_off)
-        self.turn_on_by_click()
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)  # Turn On
         self.assertEqual(0, self.off_from_another_start(window, "-OFF", is_turned_off))
         self.assertEqual(0, self.off_from_another_start(window, " --off ", is_turned_off))  # blanked, it stays so
-        self.turn_on_by_click()
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)  # Turn On
         self.close(first)
         self.assertEqual(3, dimlux.blankings(first.log_path, blanked["hwnd"]), "one blanking a wish, none when blanked")
         self.assertFalse(self.prefix.program_file("getup.txt").exists())
@@ -52,9 +51,6 @@ class OffSwitch(DimluxTestCase):
     def stacked_above(self, upper, lower):  # in the order of the top-level windows, the topmost first
         order = [window["hwnd"] for window in self.prefix.windows(visible=False)]
         return order.index(upper) < order.index(lower)
-
-    def turn_on_by_click(self):
-        self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)
 
     def test_an_unknown_switch_is_refused_and_a_wake_up_crosses_by_message(self):
         files = sorted(self.prefix.program_file("").iterdir())

@@ -1,7 +1,6 @@
-"""Every question Dimlux asks, answered as a person answers it: Yes by the real Enter key held down and by a real click
-on its button, and not Yes by a real click on No, by Escape and by the box's close box; a second copy from any folder
-and spelling of the path. An answer that is not Yes does none of what Yes does, and the repeats and the release of an
-Enter held down on a box do not act on the widget once the box has closed."""
+"""Every question, answered as a person does: Yes by the real Enter key held down and by a real click on Yes, not Yes by a
+click on No, Escape and the close box; none of what Yes does follows from an answer that is not Yes, nor from the
+repeats and the release of the Enter that answered. A second copy from any folder and spelling of its path."""
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main, startup_answered

@@ -18,14 +18,11 @@ class Robustness(DimluxTestCase):
         other = self.prefix.copy_dimlux("Other Place")
         processes = [self.prefix.start_dimlux(exe=other if i % 2 else None) for i in range(1 + len(ANSWERS))]
 
-        def one_box_each():
-            boxes = self.prefix.boxes()
-            return boxes if len(boxes) == len(processes) else None
-
         def exit_codes():  # of the copies that ended
             return [process.returncode for process in processes if process.poll() is not None]
 
-        found = poll(one_box_each, 90, 0.5) or []
+        self.assertTrue(poll(lambda: len(self.prefix.boxes()) == len(processes), 90, 0.5), "one box a copy")
+        found = self.prefix.boxes()
         texts = sorted(box["text"] for box in found)
         self.assertEqual(sorted([dimlux.FIRST_RUN_TEXT] + [dimlux.SECOND_COPY_TEXT] * len(ANSWERS)), texts)
         first_run = next(box for box in found if box["text"] == dimlux.FIRST_RUN_TEXT)

@@ -1,7 +1,5 @@
-"""The real Dimlux.exe under Wine, used as a person would: the first run; what the screen shows at rest, while a button
-is held down, while a question is open and right after Turn On; the tooltip; every input on every control; the focus
-kept through a loss of activation; blanking; the start-with-Windows button; position keeping up to the end of a
-Windows session; stored values as Wine's registry gives them."""
+"""The widget under Wine as a person uses it: every input on every control, as the screen shows it; the tip; the focus;
+blanking; start with Windows; the place kept up to the end of a session; stored values as Wine's registry gives them."""
 import re
 from bisect import bisect_left
 from collections import Counter
@@ -77,20 +75,13 @@ class Widget(DimluxTestCase):
             self.step(action, lambda w: [w["rect"], is_normal(w), w["focus"]] == [window["rect"], True, CMD_OPT])
 
     def reach(self, control_id, key):
-        """One step: the key pressed, at least once, until the focus is on that button, each press moving it to the
-        next button in tab order (or backwards)."""
+        """One step: the key pressed as often as it takes, at least once, to bring the focus to that button in tab order
+        (or backwards)."""
         order = TAB_ORDER if key == "Tab" else TAB_ORDER[::-1]
-
-        def walk():
-            focused = self.prefix.main_window()["focus"]
-            while True:
-                focused = order[(order.index(focused) + 1) % len(order)]  # the next in tab order, or backwards
-                self.display.key(key)
-                self.assertTrue(self.prefix.main_window(5, lambda w: w["focus"] == focused), f"no focus on {focused}")
-                if focused == control_id:
-                    return
-
-        self.step(walk, lambda w: w["focus"] == control_id)
+        focused = self.prefix.main_window()["focus"]
+        presses = (order.index(control_id) - order.index(focused) - 1) % len(order) + 1
+        keys = ["key", "--delay", 300, *[key] * presses]
+        self.step(lambda: self.display.xdotool(*keys), lambda w: w["focus"] == control_id)
 
     def input(self, window, control_id, given):  # the action that gives the input; a click pressed down already
         if given == "click":
