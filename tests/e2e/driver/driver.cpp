@@ -10,7 +10,6 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -38,17 +37,12 @@ std::string Joined(const std::vector<std::string>& items, const char* brackets =
   return text + brackets[1];
 }
 
-using Fields = std::vector<std::pair<std::wstring, std::string>>;  // a JSON object's keys and values, in order
-
-std::string Object(const Fields& fields) {
-  std::vector<std::string> members;
-  for (const auto& [key, json] : fields) members.push_back(Quote(key) + ":" + json);
-  return Joined(members, "{}");
-}
+std::string Member(std::wstring_view key, const std::string& json) { return Quote(key) + ":" + json; }
+std::string Object(const std::vector<std::string>& members) { return Joined(members, "{}"); }
 
 std::string Num(long long value) { return std::to_string(value); }
 std::string Bool(bool value) { return value ? "true" : "false"; }
-std::string Ok(bool ok) { return Object({{L"ok", Bool(ok)}}); }
+std::string Ok(bool ok) { return Object({Member(L"ok", Bool(ok))}); }
 
 // [x, y, width, height]
 std::string Xywh(const RECT& r) {
@@ -99,7 +93,8 @@ std::string ButtonsJson(HWND parent) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    buttons.push_back(Object({{L"id", Num(GetDlgCtrlID(child))}, {L"text", Quote(TextOf(child))}, {L"rect", Xywh(r)}}));
+    buttons.push_back(Object(
+        {Member(L"id", Num(GetDlgCtrlID(child))), Member(L"text", Quote(TextOf(child))), Member(L"rect", Xywh(r))}));
   }
   return Joined(buttons);
 }
@@ -116,25 +111,19 @@ std::string WindowJson(HWND hwnd) {
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
   const int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
-  return Object({{L"hwnd", Num(reinterpret_cast<INT_PTR>(hwnd))},
-                 {L"pid", Num(ProcessId(hwnd))},
-                 {L"class", Quote(TextOf(hwnd, GetClassNameW))},
-                 {L"title", Quote(TextOf(hwnd))},
-                 {L"visible", Bool(IsWindowVisible(hwnd))},
-                 {L"rect", Xywh(outer)},
-                 {L"client", Xywh(client)},
-                 {L"topmost", Bool(exStyle & WS_EX_TOPMOST)},
-                 {L"toolwindow", Bool(exStyle & WS_EX_TOOLWINDOW)},
-                 {L"appwindow", Bool(exStyle & WS_EX_APPWINDOW)},
-                 {L"focus", Num(focusId)},
-                 {L"text", Quote(TextOf(GetDlgItem(hwnd, kBoxTextId)))},
-                 {L"buttons", ButtonsJson(hwnd)}});
+  return Object({Member(L"hwnd", Num(reinterpret_cast<INT_PTR>(hwnd))), Member(L"pid", Num(ProcessId(hwnd))),
+                 Member(L"class", Quote(TextOf(hwnd, GetClassNameW))), Member(L"title", Quote(TextOf(hwnd))),
+                 Member(L"visible", Bool(IsWindowVisible(hwnd))), Member(L"rect", Xywh(outer)),
+                 Member(L"client", Xywh(client)), Member(L"topmost", Bool(exStyle & WS_EX_TOPMOST)),
+                 Member(L"toolwindow", Bool(exStyle & WS_EX_TOOLWINDOW)),
+                 Member(L"appwindow", Bool(exStyle & WS_EX_APPWINDOW)), Member(L"focus", Num(focusId)),
+                 Member(L"text", Quote(TextOf(GetDlgItem(hwnd, kBoxTextId)))), Member(L"buttons", ButtonsJson(hwnd))});
 }
 
 std::string WindowsJson() {
   std::vector<std::string> windows;
   for (HWND hwnd : TopLevelWindows()) windows.push_back(WindowJson(hwnd));
-  return Object({{L"ok", Bool(true)}, {L"windows", Joined(windows)}});
+  return Object({Member(L"ok", Bool(true)), Member(L"windows", Joined(windows))});
 }
 
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
@@ -179,9 +168,9 @@ std::string CmdEndSession(wchar_t** argv) {
 // from the glyphs' outlines: what the font mapper gives this prefix for that face.
 std::string CmdInkHeight(wchar_t** argv) {
   HDC dc = CreateCompatibleDC(nullptr);
-  SelectObject(dc,
-               CreateFontW(-_wtoi(argv[4]), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, argv[3]));
+  HFONT font = CreateFontW(-_wtoi(argv[4]), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, argv[3]);
+  SelectObject(dc, font);
   const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
   LONG top = LONG_MIN, bottom = LONG_MAX;
   for (const wchar_t* c = argv[5]; *c; ++c) {
@@ -190,7 +179,7 @@ std::string CmdInkHeight(wchar_t** argv) {
     top = std::max(top, glyph.gmptGlyphOrigin.y);
     bottom = std::min(bottom, glyph.gmptGlyphOrigin.y - static_cast<LONG>(glyph.gmBlackBoxY));
   }
-  return Object({{L"ok", Bool(top > bottom)}, {L"height", Num(top - bottom)}});
+  return Object({Member(L"ok", Bool(top > bottom)), Member(L"height", Num(top - bottom))});
 }
 
 // The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard
@@ -209,14 +198,14 @@ std::string CmdRegSet(wchar_t** argv) {
   LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   for (int i = 4; result == ERROR_SUCCESS && *argv[i]; i += 3)
     result = SetRawValue(key, argv[i], static_cast<DWORD>(_wtoi(argv[i + 1])), argv[i + 2]);
-  return Object({{L"ok", Bool(result == ERROR_SUCCESS)}, {L"error", Num(result)}});
+  return Object({Member(L"ok", Bool(result == ERROR_SUCCESS)), Member(L"error", Num(result))});
 }
 
 // Each value's text, without a NUL stored after it; null for one not REG_SZ.
 std::string CmdRegDump(wchar_t** argv) {
   HKEY key = nullptr;
   LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
-  Fields values;
+  std::vector<std::string> values;
   for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
     wchar_t name[256];
     std::wstring data(1 << 15, L'\0');
@@ -224,9 +213,9 @@ std::string CmdRegDump(wchar_t** argv) {
     result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
     data.resize(size / sizeof(wchar_t));
     if (!data.empty() && data.back() == L'\0') data.pop_back();
-    if (result == ERROR_SUCCESS) values.emplace_back(name, type == REG_SZ ? Quote(data) : "null");
+    if (result == ERROR_SUCCESS) values.push_back(Member(name, type == REG_SZ ? Quote(data) : "null"));
   }
-  return Object({{L"ok", Bool(result == ERROR_NO_MORE_ITEMS)}, {L"values", Object(values)}});
+  return Object({Member(L"ok", Bool(result == ERROR_NO_MORE_ITEMS)), Member(L"values", Object(values))});
 }
 
 // Wine reports no GUI resource counts (GetGuiResources gives 0), but keeps each process's GDI objects in a
@@ -261,10 +250,8 @@ std::string CmdCounts(wchar_t** argv) {
   if (!process) return Ok(false);
   PROCESS_MEMORY_COUNTERS memory = {};
   K32GetProcessMemoryInfo(process, &memory, sizeof memory);
-  return Object({{L"ok", Bool(true)},
-                 {L"gdi", Num(GdiObjectCount(process))},
-                 {L"windows", Num(WindowCount(pid))},
-                 {L"resident_kb", Num(memory.WorkingSetSize / 1024)}});
+  return Object({Member(L"ok", Bool(true)), Member(L"gdi", Num(GdiObjectCount(process))),
+                 Member(L"windows", Num(WindowCount(pid))), Member(L"resident_kb", Num(memory.WorkingSetSize / 1024))});
 }
 
 // A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
@@ -287,7 +274,7 @@ std::string CmdClick(wchar_t** argv) {
 std::string CmdShortPath(wchar_t** argv) {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetShortPathNameW(argv[3], path, MAX_PATH);
-  return Object({{L"ok", Bool(length > 0 && length < MAX_PATH)}, {L"path", Quote(path)}});
+  return Object({Member(L"ok", Bool(length > 0 && length < MAX_PATH)), Member(L"path", Quote(path))});
 }
 
 // The commands and their arguments (and lock, below). Each answers with a JSON object; "ok" says it did its work.
@@ -304,7 +291,7 @@ std::string Run(wchar_t** argv) {
   if (command == L"hold") return CmdHold(argv);              // VK PRESSES: a key held down, then let go
   if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT: the height of TEXT's ink in that font
   if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
-  return Object({{L"ok", Bool(false)}, {L"error", Quote(L"unknown command")}});
+  return Object({Member(L"ok", Bool(false)), Member(L"error", Quote(L"unknown command"))});
 }
 
 // lock PATH SECONDS: holds the file open without sharing, as a sync client or a scanner does for a moment;
