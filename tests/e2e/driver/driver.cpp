@@ -1,5 +1,6 @@
 // dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside the same Wine prefix, for
-// the end-to-end tests. The answer goes to the JSON file OUT, never to stdout; the commands are under Run.
+// the end-to-end tests. The answer goes to the JSON file OUT, never to stdout; the commands are under Run. Each
+// run does one command and ends, and the handles it opened close with it.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -29,35 +30,24 @@ std::string Quote(std::wstring_view text) {
   return out + "\"";
 }
 
-// A JSON object under construction; End() gives its text.
-class Json {
- public:
-  Json& Put(std::wstring_view key, const std::string& json) {
-    text_ += (text_.size() > 1 ? "," : "") + Quote(key) + ":" + json;
-    return *this;
-  }
-  Json& Num(std::wstring_view key, long long value) { return Put(key, std::to_string(value)); }
-  Json& Bool(std::wstring_view key, bool value) { return Put(key, value ? "true" : "false"); }
-  Json& Text(std::wstring_view key, std::wstring_view value) { return Put(key, Quote(value)); }
-  // [x, y, width, height]
-  Json& Rect(std::wstring_view key, const RECT& r) {
-    std::vector<std::string> xywh;
-    for (LONG value : {r.left, r.top, r.right - r.left, r.bottom - r.top}) xywh.push_back(std::to_string(value));
-    return Put(key, List(xywh));
-  }
-  std::string End() const { return text_ + "}"; }
+// The items between the brackets, with commas between them.
+std::string Joined(const std::vector<std::string>& items, const char* brackets = "[]") {
+  std::string text(1, brackets[0]);
+  for (const std::string& item : items) text += (text.size() > 1 ? "," : "") + item;
+  return text + brackets[1];
+}
 
-  static std::string List(const std::vector<std::string>& items) {
-    std::string text;
-    for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
-    return "[" + text + "]";
-  }
+std::string Member(std::wstring_view key, const std::string& json) { return Quote(key) + ":" + json; }
+std::string Object(const std::vector<std::string>& members) { return Joined(members, "{}"); }
 
- private:
-  std::string text_ = "{";
-};
+std::string Num(long long value) { return std::to_string(value); }
+std::string Bool(bool value) { return value ? "true" : "false"; }
+std::string Ok(bool ok) { return Object({Member(L"ok", Bool(ok))}); }
 
-std::string Ok(bool ok) { return Json().Bool(L"ok", ok).End(); }
+// [x, y, width, height]
+std::string Xywh(const RECT& r) {
+  return Joined({Num(r.left), Num(r.top), Num(r.right - r.left), Num(r.bottom - r.top)});
+}
 
 bool WriteOut(const wchar_t* path, const std::string& json) {
   FILE* out = _wfopen(path, L"wb");
@@ -103,9 +93,10 @@ std::string ButtonsJson(HWND parent) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    buttons.push_back(Json().Num(L"id", GetDlgCtrlID(child)).Text(L"text", TextOf(child)).Rect(L"rect", r).End());
+    buttons.push_back(Object(
+        {Member(L"id", Num(GetDlgCtrlID(child))), Member(L"text", Quote(TextOf(child))), Member(L"rect", Xywh(r))}));
   }
-  return Json::List(buttons);
+  return Joined(buttons);
 }
 
 // Any top-level window: the widget, a box (its text as Windows keeps it: asking the box with WM_GETTEXT would
@@ -120,20 +111,19 @@ std::string WindowJson(HWND hwnd) {
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
   const int focusId = gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? GetDlgCtrlID(gui.hwndFocus) : 0;
-  Json window;
-  window.Num(L"hwnd", reinterpret_cast<INT_PTR>(hwnd)).Num(L"pid", ProcessId(hwnd));
-  window.Text(L"class", TextOf(hwnd, GetClassNameW)).Text(L"title", TextOf(hwnd));
-  window.Bool(L"visible", IsWindowVisible(hwnd)).Rect(L"rect", outer).Rect(L"client", client);
-  window.Bool(L"topmost", exStyle & WS_EX_TOPMOST).Bool(L"toolwindow", exStyle & WS_EX_TOOLWINDOW);
-  window.Bool(L"appwindow", exStyle & WS_EX_APPWINDOW).Num(L"focus", focusId);
-  window.Text(L"text", TextOf(GetDlgItem(hwnd, kBoxTextId)));
-  return window.Put(L"buttons", ButtonsJson(hwnd)).End();
+  return Object({Member(L"hwnd", Num(reinterpret_cast<INT_PTR>(hwnd))), Member(L"pid", Num(ProcessId(hwnd))),
+                 Member(L"class", Quote(TextOf(hwnd, GetClassNameW))), Member(L"title", Quote(TextOf(hwnd))),
+                 Member(L"visible", Bool(IsWindowVisible(hwnd))), Member(L"rect", Xywh(outer)),
+                 Member(L"client", Xywh(client)), Member(L"topmost", Bool(exStyle & WS_EX_TOPMOST)),
+                 Member(L"toolwindow", Bool(exStyle & WS_EX_TOOLWINDOW)),
+                 Member(L"appwindow", Bool(exStyle & WS_EX_APPWINDOW)), Member(L"focus", Num(focusId)),
+                 Member(L"text", Quote(TextOf(GetDlgItem(hwnd, kBoxTextId)))), Member(L"buttons", ButtonsJson(hwnd))});
 }
 
 std::string WindowsJson() {
   std::vector<std::string> windows;
   for (HWND hwnd : TopLevelWindows()) windows.push_back(WindowJson(hwnd));
-  return Json().Bool(L"ok", true).Put(L"windows", Json::List(windows)).End();
+  return Object({Member(L"ok", Bool(true)), Member(L"windows", Joined(windows))});
 }
 
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
@@ -171,9 +161,7 @@ std::string CmdEndSession(wchar_t** argv) {
   if (hwnd) SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 10000, &agreed);
   if (hwnd) SendMessageTimeoutW(hwnd, WM_ENDSESSION, agreed != FALSE, reason, SMTO_NORMAL, 10000, nullptr);
   HANDLE process = agreed ? OpenProcess(PROCESS_TERMINATE, FALSE, ProcessId(hwnd)) : nullptr;
-  const bool ended = process && TerminateProcess(process, 0);
-  if (process) CloseHandle(process);
-  return Ok(ended);  // it agreed and was ended
+  return Ok(process && TerminateProcess(process, 0));  // it agreed and was ended
 }
 
 // The height in pixels from the highest to the lowest ink of TEXT in the font FACE at character height PX,
@@ -182,7 +170,7 @@ std::string CmdInkHeight(wchar_t** argv) {
   HDC dc = CreateCompatibleDC(nullptr);
   HFONT font = CreateFontW(-_wtoi(argv[4]), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, argv[3]);
-  HGDIOBJ oldFont = SelectObject(dc, font);
+  SelectObject(dc, font);
   const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
   LONG top = LONG_MIN, bottom = LONG_MAX;
   for (const wchar_t* c = argv[5]; *c; ++c) {
@@ -191,9 +179,7 @@ std::string CmdInkHeight(wchar_t** argv) {
     top = std::max(top, glyph.gmptGlyphOrigin.y);
     bottom = std::min(bottom, glyph.gmptGlyphOrigin.y - static_cast<LONG>(glyph.gmBlackBoxY));
   }
-  DeleteObject(SelectObject(dc, oldFont));
-  DeleteDC(dc);
-  return Json().Bool(L"ok", top > bottom).Num(L"height", top - bottom).End();
+  return Object({Member(L"ok", Bool(top > bottom)), Member(L"height", Num(top - bottom))});
 }
 
 // The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard
@@ -210,21 +196,16 @@ LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::wstring_view he
 std::string CmdRegSet(wchar_t** argv) {
   HKEY key = nullptr;
   LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  for (int i = 4; result == ERROR_SUCCESS && *argv[i]; i += 3) {
-    const bool remove = std::wcscmp(argv[i + 1], L"-") == 0;
-    const DWORD type = static_cast<DWORD>(_wtoi(argv[i + 1]));
-    result = remove ? RegDeleteValueW(key, argv[i]) : SetRawValue(key, argv[i], type, argv[i + 2]);
-    if (remove && result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
-  }
-  if (key) RegCloseKey(key);
-  return Json().Bool(L"ok", result == ERROR_SUCCESS).Num(L"error", result).End();
+  for (int i = 4; result == ERROR_SUCCESS && *argv[i]; i += 3)
+    result = SetRawValue(key, argv[i], static_cast<DWORD>(_wtoi(argv[i + 1])), argv[i + 2]);
+  return Object({Member(L"ok", Bool(result == ERROR_SUCCESS)), Member(L"error", Num(result))});
 }
 
 // Each value's text, without a NUL stored after it; null for one not REG_SZ.
 std::string CmdRegDump(wchar_t** argv) {
   HKEY key = nullptr;
   LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
-  Json values;
+  std::vector<std::string> values;
   for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
     wchar_t name[256];
     std::wstring data(1 << 15, L'\0');
@@ -232,10 +213,9 @@ std::string CmdRegDump(wchar_t** argv) {
     result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
     data.resize(size / sizeof(wchar_t));
     if (!data.empty() && data.back() == L'\0') data.pop_back();
-    if (result == ERROR_SUCCESS) values.Put(name, type == REG_SZ ? Quote(data) : "null");
+    if (result == ERROR_SUCCESS) values.push_back(Member(name, type == REG_SZ ? Quote(data) : "null"));
   }
-  if (key) RegCloseKey(key);
-  return Json().Bool(L"ok", result == ERROR_NO_MORE_ITEMS).Put(L"values", values.End()).End();
+  return Object({Member(L"ok", Bool(result == ERROR_NO_MORE_ITEMS)), Member(L"values", Object(values))});
 }
 
 // Wine reports no GUI resource counts (GetGuiResources gives 0), but keeps each process's GDI objects in a
@@ -243,11 +223,8 @@ std::string CmdRegDump(wchar_t** argv) {
 long long GdiObjectCount(HANDLE process) {
   constexpr SIZE_T kPebGdiTableOffset = 0xF8;
   constexpr SIZE_T kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
-  using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
-  const FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
-  auto query = reinterpret_cast<NtQueryInformationProcessFn>(reinterpret_cast<void*>(found));
   PROCESS_BASIC_INFORMATION basic = {};
-  if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
   BYTE* table = nullptr;
   BYTE* const gdiTableField = reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kPebGdiTableOffset;
   if (!ReadProcessMemory(process, gdiTableField, &table, sizeof table, nullptr) || !table) return -1;
@@ -273,11 +250,8 @@ std::string CmdCounts(wchar_t** argv) {
   if (!process) return Ok(false);
   PROCESS_MEMORY_COUNTERS memory = {};
   K32GetProcessMemoryInfo(process, &memory, sizeof memory);
-  Json counts;
-  counts.Bool(L"ok", true).Num(L"gdi", GdiObjectCount(process)).Num(L"windows", WindowCount(pid));
-  counts.Num(L"resident_kb", memory.WorkingSetSize / 1024);
-  CloseHandle(process);
-  return counts.End();
+  return Object({Member(L"ok", Bool(true)), Member(L"gdi", Num(GdiObjectCount(process))),
+                 Member(L"windows", Num(WindowCount(pid))), Member(L"resident_kb", Num(memory.WorkingSetSize / 1024))});
 }
 
 // A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
@@ -300,7 +274,7 @@ std::string CmdClick(wchar_t** argv) {
 std::string CmdShortPath(wchar_t** argv) {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetShortPathNameW(argv[3], path, MAX_PATH);
-  return Json().Bool(L"ok", length > 0 && length < MAX_PATH).Text(L"path", path).End();
+  return Object({Member(L"ok", Bool(length > 0 && length < MAX_PATH)), Member(L"path", Quote(path))});
 }
 
 // The commands and their arguments (and lock, below). Each answers with a JSON object; "ok" says it did its work.
@@ -310,14 +284,14 @@ std::string Run(wchar_t** argv) {
   if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window moved, then COMMAND
   if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
   if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the session's end messages, the end
-  if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: exact bytes; TYPE - deletes
+  if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: values of exact bytes
   if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: the texts of an HKCU key's values
   if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
   if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
   if (command == L"hold") return CmdHold(argv);              // VK PRESSES: a key held down, then let go
   if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT: the height of TEXT's ink in that font
   if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
-  return Json().Bool(L"ok", false).Text(L"error", L"unknown command").End();
+  return Object({Member(L"ok", Bool(false)), Member(L"error", Quote(L"unknown command"))});
 }
 
 // lock PATH SECONDS: holds the file open without sharing, as a sync client or a scanner does for a moment;
@@ -327,7 +301,6 @@ int Lock(wchar_t** argv) {
   const bool held = file != INVALID_HANDLE_VALUE;
   if (!WriteOut(argv[1], Ok(held) + "\n") || !held) return 2;
   Sleep(static_cast<DWORD>(_wtoi(argv[4])) * 1000);
-  CloseHandle(file);
   return 0;
 }
 

@@ -1,9 +1,6 @@
-"""The e2e tests' base class and their main(): python3 -m tests.e2e.test_x Dimlux.exe dimlux_driver.exe [args], from
-the repository's root. The cases of a file share one Xvfb display; each case gets a fresh prefix in
-$DIMLUX_E2E_ROOT/<file>/<case> (build/win64/e2e by default), removed afterwards (the logs stay).
-
-A test is a list of steps: self.step(action, until, windows, stores, tip) runs a person's input or a program's start
-and then checks, once it has settled and again a second later, what nobody asked it to change."""
+"""The e2e tests' base class, whose cases are lists of steps (a person's input, a program's start), and their main().
+The cases of a file share one Xvfb display; each gets a fresh prefix in $DIMLUX_E2E_ROOT/<file>/<case>
+(build/win64/e2e by default), removed afterwards (the logs stay)."""
 import os
 import sys
 import time
@@ -11,12 +8,11 @@ import unittest
 from pathlib import Path
 
 from . import dimlux
-from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, button, is_normal, is_turned_off, twips
+from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, TIP_CLASS, button, is_normal, is_turned_off, twips
 from .wine import Display, failed_to_start, make_template, poll
 
 WIDGET = "widget"  # among a step's windows: Dimlux's main window (a box or another program goes by its title)
-NAMES = {dimlux.MAIN_CLASS: WIDGET, dimlux.TIP_CLASS: dimlux.TIP_CLASS}  # the others by their titles
-TIP = dimlux.TIP_CLASS
+NAMES = {dimlux.MAIN_CLASS: WIDGET, TIP_CLASS: TIP_CLASS}  # the others by their titles
 SETTLE = 1.1  # s after a step settles in which nothing more may happen: more than a tick of the position keeper
 
 
@@ -25,7 +21,6 @@ class DimluxTestCase(unittest.TestCase):
 
     def setUp(self):
         self.new_prefix(self._testMethodName)
-        self.also_shown = []  # windows another program keeps open from some step on, among every later step's
 
     def new_prefix(self, name):  # a fresh one in <root>/<file>/<name> from now on
         folder = self.root / Path(sys.modules[type(self).__module__].__file__).stem / name
@@ -38,7 +33,7 @@ class DimluxTestCase(unittest.TestCase):
         Returns action's result; self.widget is the widget then (None when it is not shown)."""
         start = self.prefix.trace_marks()
         result = action()
-        expected = sorted([*windows, *self.also_shown, *([dimlux.TIP_CLASS] if tip else [])])
+        expected = sorted([*windows, *([TIP_CLASS] if tip else [])])
         try:
             self.wait_for_windows(expected, until, tip is None)
         except AssertionError:
@@ -62,8 +57,8 @@ class DimluxTestCase(unittest.TestCase):
         last = {}
 
         def reached():
-            shown = self.prefix.windows()
-            last["names"] = sorted(NAMES.get(w["class"], w["title"]) for w in shown if w["class"] != TIP or not any_tip)
+            shown = [w for w in self.prefix.windows() if w["class"] != TIP_CLASS or not any_tip]
+            last["names"] = sorted(NAMES.get(w["class"], w["title"]) for w in shown)
             last["widget"] = widget = next((w for w in shown if w["class"] == dimlux.MAIN_CLASS), None)
             return last["names"] == expected and (widget is None or until(widget))
 
@@ -154,23 +149,18 @@ def startup_answered(caption):  # the widget normal, showing that caption on "+"
     return lambda w: is_normal(w) and [button(w, CMD_SETTINGS)["text"], w["focus"]] == [caption, CMD_TURN_OFF]
 
 
-def main():
-    """Runs the calling file's test cases on one Xvfb display."""
+def main():  # python3 -m tests.e2e.test_x Dimlux.exe dimlux_driver.exe [unittest arguments], from the root
     if len(sys.argv) < 3:
         sys.exit("usage: python3 -m tests.e2e.test_x Dimlux.exe dimlux_driver.exe [unittest arguments]")
-    exe, driver_exe = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
+    DimluxTestCase.exe, DimluxTestCase.driver_exe = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
     del sys.argv[1:3]
-    if not exe.is_file():
-        sys.exit(f"{exe} does not exist: build it first (cmake --build --preset win32)")
-    print(f"e2e: running {exe}", flush=True)
-    display = Display()
+    if not DimluxTestCase.exe.is_file():
+        sys.exit(f"{DimluxTestCase.exe} does not exist: build it first (cmake --build --preset win32)")
+    print(f"e2e: running {DimluxTestCase.exe}", flush=True)
+    DimluxTestCase.root = Path(os.environ.get("DIMLUX_E2E_ROOT", "build/win64/e2e")).resolve()
+    DimluxTestCase.display = Display()
     try:
-        root = Path(os.environ.get("DIMLUX_E2E_ROOT", "build/win64/e2e")).resolve()
-        DimluxTestCase.display = display
-        DimluxTestCase.root = root
-        DimluxTestCase.template = make_template(display, root / "template")
-        DimluxTestCase.exe, DimluxTestCase.driver_exe = exe, driver_exe
-        result = unittest.main(exit=False, verbosity=2).result
+        DimluxTestCase.template = make_template(DimluxTestCase.display, DimluxTestCase.root / "template")
+        unittest.main(verbosity=2)
     finally:
-        display.stop()
-    sys.exit(0 if result.wasSuccessful() else 1)
+        DimluxTestCase.display.stop()

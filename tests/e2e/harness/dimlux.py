@@ -1,7 +1,4 @@
-"""Dimlux in a Wine prefix, seen through our driver (driver/driver.cpp), and Dimlux's own texts, ids and values.
-DimluxPrefix(display, folder, template, exe, driver_exe) is a Prefix with exe as Dimlux.exe in PROGRAM_DIR; its
-driver(command, *args) gives a driver command's answer (a dict), which windows, answer, texts, set_values, ... read.
-"""
+"""Dimlux in a Wine prefix, read and driven through our driver (driver/driver.cpp); its texts, ids and traces."""
 import json
 import re
 import shutil
@@ -106,9 +103,7 @@ def middle(window, control_id):  # of a button, on the screen
     return x + width // 2, y + height // 2
 
 
-class DimluxPrefix(Prefix):
-    """A Wine prefix (a copy of the template) with exe installed as Dimlux.exe in PROGRAM_DIR and our driver."""
-
+class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in PROGRAM_DIR, and our driver
     def __init__(self, display, folder, template, exe, driver_exe, debug="-all"):
         super().__init__(display, folder, template)
         self.exe = exe
@@ -137,8 +132,7 @@ class DimluxPrefix(Prefix):
     def program_win_path(self, name):  # of a file in Dimlux's folder
         return self.windows_path(self.program_file(name))
 
-    def launch(self, program, debug="-all", args=()):
-        """Starts a Windows program (Dimlux.exe by default) from Dimlux's folder, its output in <name>N.log."""
+    def launch(self, program, debug="-all", args=()):  # a Windows program, from Dimlux's folder; its log <name>N.log
         log = f"{PureWindowsPath(program).stem.lower()}{len(self.processes) + 1}.log"
         return self.start([WINE, program, *args], debug, log, cwd=self.program_file("Dimlux.exe").parent)
 
@@ -166,16 +160,14 @@ class DimluxPrefix(Prefix):
 
     def lock(self, name, seconds):
         """Holds a file in Dimlux's folder open without sharing for that long, from a driver in the background;
-        returns once it is held, with the driver's process."""
+        returns once it is held."""
         out = self.folder / "lock.json"
         out.unlink(missing_ok=True)
-        process = self.start(self.driver_command(out, "lock", self.program_win_path(name), seconds), log="driver.log")
+        self.start(self.driver_command(out, "lock", self.program_win_path(name), seconds), log="driver.log")
         if not poll(lambda: out.exists() and '"ok":true' in out.read_text(), 30):
             raise RuntimeError(f"the driver could not hold {name} open")
-        return process
 
-    def windows(self, visible=True):
-        """The top-level windows, topmost first; a box's "buttons" are their ids, "places" where they are shown."""
+    def windows(self, visible=True):  # top-level, topmost first; a box's "buttons" are ids, "places" their rects
         found = [w for w in self.driver("windows")["windows"] if w["visible"] or not visible]
         for box in (w for w in found if w["class"] == BOX_CLASS):
             box["places"] = {str(b["id"]): face(box, b["id"]) for b in box["buttons"]}
@@ -210,11 +202,8 @@ class DimluxPrefix(Prefix):
             )
         return box
 
-    def set_values(self, values, subkey=SETTINGS_KEY):
-        """Stores exactly these values ({name: (type, bytes)}; None deletes one) in an HKCU key."""
-        args = []
-        for name, value in values.items():
-            args += [name, "-", "-"] if value is None else [name, value[0], value[1].hex() or "-"]
+    def set_values(self, values, subkey=SETTINGS_KEY):  # exactly these values, {name: (type, bytes)}, in an HKCU key
+        args = [part for name, (kind, data) in values.items() for part in (name, kind, data.hex() or "-")]
         result = self.driver("regset", subkey, *args)
         if not result["ok"]:
             raise RuntimeError(f"regset failed: {result}")

@@ -1,13 +1,5 @@
-"""The X display and the Wine prefix the e2e tests, the benchmark and scripts/screenshots run programs in.
-
-    display = Display()                          an Xvfb server of its own; display.stop() ends it
-    template = make_template(display, folder)    a prefix made once at folder/prefix (wineboot), its path
-    prefix = Prefix(display, folder, template)   a copy of the template at folder/prefix, Wine's logs in folder
-    prefix.start(command, debug, log, cwd, env)  the one way a program starts in the prefix: a Popen
-    prefix.run(command, timeout, log, cwd, env)  the same, to its end; prefix.stop() ends all and removes it
-    prefix.windows_path(path)                    a Linux path as a program in the prefix names it
-    poll(check, timeout)                         check() until it gives something true or timeout s pass
-"""
+"""The X display and the Wine prefixes the e2e tests, the benchmark and scripts/screenshots run programs in: an
+Xvfb server of its own, input and screenshots on it, and copies of a template prefix made once (make_template)."""
 import os
 import shutil
 import subprocess
@@ -21,8 +13,7 @@ SCREEN = (1024, 768)
 DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
 
-def poll(check, timeout, step=0.1):
-    """Calls check() until it returns something true or timeout seconds pass (0: once); returns its last result."""
+def poll(check, timeout, step=0.1):  # check() until its result is true or timeout s pass (0: once); that result
     end = time.monotonic() + timeout
     while not (result := check()) and time.monotonic() < end:
         time.sleep(step)
@@ -36,9 +27,7 @@ def failed_to_start(process):
     return bool(ended) and "failed to map the shared user data" in process.log_path.read_text(errors="replace")
 
 
-class Display:
-    """An Xvfb server on a display number it picks itself; only the process started here is stopped."""
-
+class Display:  # an Xvfb server on a display number it picks itself; only the process started here is stopped
     def __init__(self):
         self.last_press = None, 0.0
         numbers, write_end = os.pipe()
@@ -63,14 +52,12 @@ class Display:
     def xdotool(self, *args):
         return self.x_tool("xdotool", *args).decode()
 
-    def move_pointer(self, x, y):
-        """Moves the pointer and waits until it is there (xdotool's --sync would hang if it already is)."""
+    def move_pointer(self, x, y):  # and waits until it is there (xdotool's --sync would hang if it already is)
         where = dict(line.split("=", 1) for line in self.xdotool("getmouselocation", "--shell").split())
         if (int(where["X"]), int(where["Y"])) != (x, y):
             self.xdotool("mousemove", "--sync", x, y)
 
-    def press(self, x, y, *actions):
-        """Runs xdotool button actions at (x, y), never so soon after a press there as to make a double click."""
+    def press(self, x, y, *actions):  # xdotool button actions at (x, y), not so soon after one there as to double-click
         self.move_pointer(x, y)
         place, at = self.last_press
         if place == (x, y):
@@ -85,21 +72,17 @@ class Display:
         self.xdotool("key", key)
         time.sleep(0.3)
 
-    def save_screen(self, path, rect=None):
-        """Saves the screen, or the part of it given as [x, y, width, height], as an image file."""
+    def save_screen(self, path, rect=None):  # the screen, or its part [x, y, width, height], as an image file
         crop = ["-crop", "{2}x{3}+{0}+{1}".format(*rect), "+repage"] if rect else []
         self.x_tool("import", "-window", "root", *crop, path, timeout=60)
 
 
-class Screenshot:
-    """The screen as ImageMagick's import reads it, as rows of RGB bytes."""
-
+class Screenshot:  # the screen as ImageMagick's import reads it, as rows of RGB bytes
     def __init__(self, display):
         raw = display.x_tool("import", "-window", "root", "-depth", "8", "rgb:-", timeout=60)
         self.rows = [raw[y * SCREEN[0] * 3 : (y + 1) * SCREEN[0] * 3] for y in range(SCREEN[1])]
 
-    def colours(self, rect):
-        """{(x, y): (red, green, blue)} of the pixels of rect [x, y, width, height] that lie on the screen."""
+    def colours(self, rect):  # {(x, y): (red, green, blue)} of the pixels of rect [x, y, width, height] on the screen
         x, y, width, height = rect
         return {
             (i, j): tuple(self.rows[j][3 * i : 3 * i + 3])
@@ -110,8 +93,7 @@ class Screenshot:
     def pixel(self, x, y):
         return self.colours([x, y, 1, 1])[(x, y)]
 
-    def ink(self, rect, background):
-        """The bounding box [x, y, width, height] of the pixels of rect that are not the background, or None."""
+    def ink(self, rect, background):  # the box [x, y, width, height] round rect's pixels not the background, or None
         inked = [point for point, colour in self.colours(rect).items() if colour != background]
         if not inked:
             return None
@@ -120,9 +102,7 @@ class Screenshot:
         return [min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1]
 
 
-class Prefix:
-    """A Wine prefix at folder/prefix: a copy of the template prefix, or a new one (wineboot) if there is none."""
-
+class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (wineboot) if there is none
     def __init__(self, display, folder, template=None):
         self.display = display
         self.folder = Path(folder)
@@ -142,24 +122,17 @@ class Prefix:
         # next program connects, which then dies with "recvmsg: Connection reset by peer".
         self.run([WINESERVER, "-p"], 30)
 
-    def env(self, debug="-all"):
-        return {
-            **os.environ,
-            "WINEPREFIX": str(self.path),
-            "WINELOADER": WINE,
-            "WINEDEBUG": debug,
-            "DISPLAY": self.display.name,
-            "WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe=d",
-        }
-
     def start(self, command, debug="-all", log="wine.log", cwd=None, env=None):
-        """Starts a command in this prefix (a Wine program: [WINE, program, args...]), with extra environment
-        variables. Its output goes to a log file in the folder, never to a pipe: the Wine services a command
-        starts inherit its output and outlive it, and a pipe they hold would not end until they do."""
+        """Starts a command in this prefix ([WINE, program, args...]), with extra environment variables. Its output
+        goes to a log file in the folder, never to a pipe: the Wine services a command starts inherit its output and
+        outlive it, and a pipe they hold would not end until they do."""
+        wine = {"WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": self.display.name}
+        wine["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe=d"  # no .NET, no Gecko, no menu entries
+        environment = {**os.environ, **wine, **(env or {})}
         with open(self.folder / log, "ab") as output:
             process = subprocess.Popen(
                 list(map(str, command)),
-                env={**self.env(debug), **(env or {})},
+                env=environment,
                 cwd=cwd,
                 stdin=subprocess.DEVNULL,
                 stdout=output,
@@ -169,9 +142,7 @@ class Prefix:
         self.processes.append(process)
         return process
 
-    def run(self, command, timeout, log="wine.log", cwd=None, env=None):
-        """Runs a command in this prefix to its end (ended if it takes longer than timeout seconds); returns
-        the process, with its returncode."""
+    def run(self, command, timeout, log="wine.log", cwd=None, env=None):  # to its end, or ended and TimeoutExpired
         process = self.start(command, log=log, cwd=cwd, env=env)
         try:
             process.wait(timeout)
@@ -181,29 +152,22 @@ class Prefix:
             self.processes.remove(process)
         return process
 
-    def windows_path(self, path, through_z=False):
-        """A Linux path as programs in this prefix name it: under drive C: when it lies there, else through Z:."""
+    def windows_path(self, path, through_z=False):  # as programs here name it: on C: when it lies there, else Z:
         drive_c = self.path / "drive_c"
         if Path(path).is_relative_to(drive_c) and not through_z:
             return "C:\\" + "\\".join(Path(path).relative_to(drive_c).parts)
         return "Z:" + str(path).replace("/", "\\")
 
-    def end(self):
-        """Ends everything running in this prefix."""
+    def stop(self):  # ends everything running in this prefix and removes it; the logs stay
         self.run([WINESERVER, "-k"], 30)
         for process in self.processes:
             process.kill()  # only if the wineserver's end has not ended it yet
             process.wait()
         self.run([WINESERVER, "-w"], 60)
-
-    def stop(self):
-        """Ends everything running in this prefix and removes it; the logs stay."""
-        self.end()
         shutil.rmtree(self.path, ignore_errors=True)
 
 
-def make_template(display, folder):
-    """Makes the template prefix folder/prefix once (its users run one at a time); returns its path."""
+def make_template(display, folder):  # the template prefix folder/prefix, made once (its users run one at a time)
     ready = Path(folder) / "ready"
     if not ready.exists():
         Prefix(display, folder).run([WINESERVER, "-w"], 300)
@@ -211,8 +175,7 @@ def make_template(display, folder):
     return Path(folder) / "prefix"
 
 
-def main():
-    """python3 -m tests.e2e.harness.wine FOLDER: makes the template prefix FOLDER/prefix, once."""
+def main():  # python3 -m tests.e2e.harness.wine FOLDER: makes the template prefix FOLDER/prefix, once
     display = Display()
     try:
         print(f"template prefix {make_template(display, Path(sys.argv[1]).resolve())}")
