@@ -15,7 +15,6 @@ class OffSwitch(DimluxTestCase):
         self.display.move_pointer(*dimlux.CAPTION_BAR)
         first = self.step(lambda: self.prefix.start_dimlux(args=["/off"]), is_turned_off, stores=True)  # no box
         blanked = self.widget
-        self.assertEqual(["Bottom", "Left", "Right", "Startup", "Top"], sorted(self.prefix.texts()))
         self.assertEqual(FACES[CMD_TURN_OFF], Screenshot(self.display).pixel(100, 100), "the red face on the screen")
         self.display.move_pointer(300, 300)  # its tip opens above all windows, and the next tick puts the face on top
         tip = poll(lambda: next((w for w in self.prefix.windows() if w["class"] == dimlux.TIP_CLASS), None), 5)
@@ -23,6 +22,7 @@ class OffSwitch(DimluxTestCase):
         self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)  # Turn On
 
         window = self.widget
+        self.assertEqual(dimlux.stored_texts(window["rect"]), self.prefix.texts())  # the seed, Turn On back at it
         question = [WIDGET, "Dimlux Startup"]
         self.step(lambda: self.drive("click", window["hwnd"], CMD_SETTINGS), windows=question)
         self.assertEqual(0, self.off_from_another_start(window, "/off", is_normal, question))  # not under its question
@@ -33,6 +33,8 @@ class OffSwitch(DimluxTestCase):
         self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)  # Turn On
         self.close(first)
         self.assertEqual(3, dimlux.blankings(first.log_path, blanked["hwnd"]), "one blanking a wish, none when blanked")
+        requests, _ = dimlux.display_off_requests(first.log_path, blanked["hwnd"])
+        self.assertGreater(len(requests), 10, "display-off requests after /off")
         self.assertFalse(self.prefix.program_file("getup.txt").exists())
 
     def off_from_another_start(self, window, switch, until, windows=(WIDGET,)):
