@@ -5,7 +5,6 @@ a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tes
 The figures and their budgets are in figures.py. Needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
 """
 import argparse
-import json
 import os
 import subprocess
 import sys
@@ -83,8 +82,6 @@ def main():
     notes = report.module_note(bench.modules) + report.machine_note(load_before, started, minutes)
     text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, notes)
     (out / ("bench-smoke.md" if args.smoke else "bench.md")).write_text(text)
-    results = {f"{key}/{side}": values for (key, side), values in bench.results.items()}
-    (out / "bench/results.json").write_text(json.dumps(results, indent=1))
     print("\n" + text)
     print(f"{bench.rounds} rounds in {minutes:.1f} minutes")
     if args.smoke:
