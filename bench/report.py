@@ -12,18 +12,11 @@ from tests.e2e.harness.wine import WINE
 from .programs import BASELINE_WINDOW, DIMLUX
 
 TICK_ROWS = (  # label, key of tick_figures, form
-    ("display-off requests per s", "per_s", "{:.1f}"),
     ("calls into Windows per tick", "calls_per_tick", "{:.1f}"),
     ("button faces painted per tick (FillRect)", "paints_per_tick", "{:.2f}"),
     ("time in the tick handler, ms: median", "handler_median_ms", "{:.1f}"),
-    ("time in the tick handler, ms: worst", "handler_max_ms", "{:.1f}"),
-    ("gap between requests, ms: median", "median_gap_ms", "{:.1f}"),
-    ("worst gap between requests, ms", "worst_gap_ms", "{:.1f}"),
-    ("of it in the window procedure (the program's code and the default handling), ms", "worst_gap_own_ms", "{:.1f}"),
-    ("longest message handled in the worst gap", "longest_message", "{}"),
-    ("first {settle} s of the state, not above: worst gap, ms", "entering_worst_gap_ms", "{:.1f}"),
-    ("of it in the window procedure, ms", "entering_worst_gap_own_ms", "{:.1f}"),
-    ("longest message handled in it", "entering_longest_message", "{}"),
+    ("longest message handled in the worst gap between requests", "worst_gap", "{}"),
+    ("the same in the first {settle} s of the state, not above", "entering_worst_gap", "{}"),
 )
 
 
@@ -71,7 +64,7 @@ def trace_report(starts, ticks, runs, seconds, settle_s):
     )
     tick_note = (
         f"Blanked, traced for {settle_s + seconds:g} s each; figures from {settle_s} s after the first request, but"
-        " for the last three rows (the relay trace slows every call a little in both programs):"
+        " for the last row (the relay trace slows every call a little in both programs):"
     )
     tick_table = markdown(rows, ("Per tick", *(program.name for program in programs)))
     return "\n\n".join([start_note, start_table(starts), tick_note, tick_table])
