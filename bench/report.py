@@ -30,25 +30,19 @@ def markdown(rows, headers):
 
 def start_table(starts):
     """Median ms of each step of the traced starts, Dimlux's beside the bare window's."""
-    (dimlux, dimlux_starts), (baseline, baseline_starts) = starts.items()
     labels = {}  # in Dimlux's order, and its words where both have a step
-    for steps in dimlux_starts + baseline_starts:
+    for steps in (steps for runs in starts.values() for steps in runs):
         for key, (label, _) in steps.items():
             labels.setdefault(key, label)
 
     def median_ms(runs, key):
         values = [steps[key][1] for steps in runs if key in steps]
-        return statistics.median(values) if values else None
+        return cell(statistics.median(values) if values else None)
 
-    rows = []
-    for key, label in labels.items():
-        ours, theirs = median_ms(dimlux_starts, key), median_ms(baseline_starts, key)
-        difference = None if ours is None and theirs is None else (ours or 0) - (theirs or 0)
-        rows.append((label, cell(ours), cell(theirs), cell(difference, "{:+.1f}")))
-    totals = [statistics.median(sum(ms for _, ms in steps.values()) for steps in runs) for runs in starts.values()]
-    rows.append(("whole start (median)", f"{totals[0]:.1f}", f"{totals[1]:.1f}", f"{totals[0] - totals[1]:+.1f}"))
-    headers = ("Step", f"{dimlux.name}, ms", f"{baseline.name}, ms", f"{dimlux.name} - baseline, ms")
-    return markdown(rows, headers)
+    rows = [(label, *(median_ms(runs, key) for runs in starts.values())) for key, label in labels.items()]
+    totals = (statistics.median(sum(ms for _, ms in steps.values()) for steps in runs) for runs in starts.values())
+    rows.append(("whole start (median)", *map(cell, totals)))
+    return markdown(rows, ("Step", *(f"{program.name}, ms" for program in starts)))
 
 
 def trace_report(starts, ticks, runs, seconds, settle_s):
