@@ -33,7 +33,7 @@ def smoke_gaps(bench, starts, ticks):
     from .figures import missing
 
     gaps = missing(bench.results)
-    steps = [(program, key) for program, runs in starts.items() for key in ("crt", "shown") if key not in runs[0]]
+    steps = [(program, key) for program, runs in starts.items() for key in ("class", "shown") if key not in runs[0]]
     gaps += [f"trace step {key} of {program.name}" for program, key in steps]
     gaps += [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
     return gaps

@@ -23,7 +23,6 @@ class Program:
 
 
 DIMLUX_STEPS = (
-    ("crt", "C runtime start", "GetStartupInfoA", ""),
     ("class", "window class: icon, cursor (the first user32 call loads Wine's X11 driver)", "LoadIconA", ""),
     ("window", "main window created, hidden", "CreateWindowExA", "DimluxMain"),
     ("buttons", "buttons: two fonts, three buttons", "CreateFontA", ""),
@@ -33,7 +32,6 @@ DIMLUX_STEPS = (
     ("shown", "put on top and shown: activation, focus, first paint", "SetWindowPos", TOPMOST),
 )
 BASELINE_STEPS = (
-    ("crt", "C runtime start", "GetStartupInfoA", ""),
     ("class", "window class: cursor (the first user32 call loads Wine's X11 driver)", "LoadCursorA", ""),
     ("window", "main window created, hidden", "CreateWindowExA", "BaselineMain"),
     ("buttons", "button: one", "CreateWindowExA", "BUTTON"),

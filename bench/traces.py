@@ -11,7 +11,6 @@ DISPLAY_OFF = re.compile(r"^(\d+\.\d+):.*handle_sys_command hwnd \S+ WM_SYSCOMMA
 RELAY_CALL = re.compile(r"^(\d+\.\d+):\w+:Call +\w+\.(\w+)\((.*?)\).* ret=([0-9a-f]+)$")
 WINDOW_PROC_LINE = re.compile(r"^(\d+\.\d+):\w+:(Call|Ret) +window proc \w+ \(hwnd=\w+,msg=(\w+),")
 EXE_LOADED = re.compile(r'^(\d+\.\d+):.*Loaded L".*\\(\w+)\.exe" at ([0-9A-Fa-f]+)')
-THREAD_START = re.compile(r"^(\d+\.\d+):\w+:Starting thread proc")
 DISPLAY_OFF_CALL = "00000112,0000f170,00000002"  # SendMessageA's WM_SYSCOMMAND, SC_MONITORPOWER, off
 
 
@@ -35,18 +34,15 @@ def display_off_cadence(log_path, settle_s):
 
 def own_calls(program, log_path):
     """The relay trace's calls made by the program's own code, as (time, function, arguments), its window
-    procedure's messages as [call time, return time, message], and the times the exe was loaded and its main thread
-    started."""
+    procedure's messages as [call time, return time, message], and the time the exe was loaded."""
     size = pefile.PE(program.exe, fast_load=True).OPTIONAL_HEADER.SizeOfImage
-    base, loaded, thread = None, None, None
+    base, loaded = None, None
     calls, messages, open_messages = [], [], []
     for line in Path(log_path).read_text(errors="replace").splitlines():
         if base is None:
             if (match := EXE_LOADED.match(line)) and match[2].lower() == program.name.lower():
                 loaded, base = float(match[1]), int(match[3], 16)
             continue
-        if thread is None and (match := THREAD_START.match(line)):
-            thread = float(match[1])
         if match := RELAY_CALL.match(line):
             stamp, function, args, caller = match.groups()
             if base <= int(caller, 16) < base + size:
@@ -58,16 +54,15 @@ def own_calls(program, log_path):
                 open_messages.append(messages[-1])
             elif open_messages:
                 open_messages.pop()[1] = float(stamp)
-    return calls, messages, loaded, thread
+    return calls, messages, loaded
 
 
 def start_steps(program, log_path, answer):
     """{step key: (label, ms)} of one traced start, from the probe's CreateProcess to the window seen at its place."""
-    calls, _, loaded, thread = own_calls(program, log_path)
+    calls, _, loaded = own_calls(program, log_path)
     marks = [
         ("process", "Wine creates the process and maps the exe", int(answer["start_tick"]) / 1000),
-        ("dlls", "system DLLs loaded and initialised", loaded),
-        ("entry", "to the exe's entry point", thread),
+        ("dlls", "system DLLs loaded and initialised, C runtime start", loaded),
     ]
     for key, label, function, text in program.steps:
         seen = [call[0] for call in calls if call[1] == function and text in call[2]]
@@ -81,7 +76,7 @@ def start_steps(program, log_path, answer):
 def tick_figures(program, log_path, settle_s):
     """What a blanked tick does, from a relay trace: its calls, repaints and time in the tick handler, and the
     longest message in the worst gap between requests, in the first settle_s of the state and after it."""
-    calls, messages, _, _ = own_calls(program, log_path)
+    calls, messages, _ = own_calls(program, log_path)
     requests = [call[0] for call in calls if call[1] == "SendMessageA" and DISPLAY_OFF_CALL in call[2]]
     settled = [stamp for stamp in requests if stamp >= requests[0] + settle_s] if requests else []
     if len(settled) < 3:
