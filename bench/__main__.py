@@ -1,9 +1,7 @@
 """Measures Dimlux.exe against two baseline programs and prints one Markdown table (also build/bench.md).
 
-Builds the win32 and win64 release presets and runs the 64-bit programs under Wine on a private Xvfb display, in
-a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tests' template prefix). Not a test.
-The figures and their budgets are in figures.py. Needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
-"""
+Builds the release presets and runs the 64-bit programs under Wine in a prefix under build/bench/ (or $DIMLUX_E2E_ROOT,
+sharing the e2e tests' template prefix). Not a test; docs/benchmark.md says how it measures."""
 import argparse
 import os
 import subprocess
@@ -28,15 +26,11 @@ def build(install):
                     sys.exit(f"{' '.join(command)} failed; see {log.name} in {log_dir}")
 
 
-def smoke_gaps(bench, starts, ticks):
-    """What a smoke run should have produced and did not."""
-    from .figures import missing
-
-    gaps = missing(bench.results)
+def trace_gaps(starts, ticks):
+    """What a smoke run's trace should have produced and did not."""
     steps = [(program, key) for program, runs in starts.items() for key in ("class", "shown") if key not in runs[0]]
-    gaps += [f"trace step {key} of {program.name}" for program, key in steps]
-    gaps += [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
-    return gaps
+    gaps = [f"trace step {key} of {program.name}" for program, key in steps]
+    return gaps + [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
 
 
 def main():
@@ -83,9 +77,8 @@ def main():
     text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, notes)
     (out / ("bench-smoke.md" if args.smoke else "bench.md")).write_text(text)
     print("\n" + text)
-    print(f"{bench.rounds} rounds in {minutes:.1f} minutes")
     if args.smoke:
-        gaps = smoke_gaps(bench, starts, ticks)
+        gaps = figures.missing(bench.results) + trace_gaps(starts, ticks)
         if gaps:
             sys.exit(f"bench smoke run: no figure for {', '.join(gaps)}")
         print("bench smoke run: every figure produced")

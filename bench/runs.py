@@ -72,20 +72,16 @@ class Bench:
         before = procs.cpu_s(process, server)
         time.sleep(self.seconds)
         alone, server_s = (after - at for after, at in zip(procs.cpu_s(process, server), before))
-        both = alone + server_s
         memory = procs.peak_rss_kib(process)
         if blanked:
-            figures = {"blanked_cpu_s": both, "peak_rss_blanked_kib": memory}
+            figures = {"blanked_cpu_s": alone + server_s, "peak_rss_blanked_kib": memory}
             if program.turn_off_id:
                 figures["restore_ms"] = self.restore_ms()
         else:
             self.modules.setdefault(program, procs.mapped_modules(process))
-            figures = {"idle_cpu_s": both, "idle_cpu_alone_s": alone, "peak_rss_kib": memory}
+            figures = {"idle_cpu_s": alone + server_s, "idle_cpu_alone_s": alone, "peak_rss_kib": memory}
         self.session.close(program)
         return figures, log
-
-    def cadence_run(self, program):
-        return display_off_cadence(self.measured_run(program, True, TRACE_DEBUG)[1], SETTLE_S)
 
     def off_run(self, running_copy_log=None):
         """ms from the start of Dimlux.exe /off (alone, or handing it to a copy traced into that log) to the first
@@ -124,8 +120,8 @@ class Bench:
                 self.record(program, {"startup_ms": float(self.startup_run(program)[0]["ms"])})
         for program in order(*window):
             self.record(program, self.measured_run(program, False)[0])
-        for program in order(*blank):
-            self.record(program, self.cadence_run(program))
+        for program in order(*blank):  # the display-off requests, under their trace
+            self.record(program, display_off_cadence(self.measured_run(program, True, TRACE_DEBUG)[1], SETTLE_S))
         for program in order(*blank):
             self.record(program, self.measured_run(program, True)[0])
         for program, run in order((DIMLUX, self.off_runs), (BASELINE_WINDOW, self.traced_start)):
