@@ -5,14 +5,13 @@
 //   start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and its exit code if it ends within WAIT_MS
 //   click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
 //   restore CLASS ID L T W H           Enter on the focused button; ms until button ID reads "Turn Off" at L T W H
-//   close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes to end
+//   close CLASS                        posts WM_CLOSE to every CLASS window (the caller waits for the end)
 // EXE starts in the probe's current folder, the programs' own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -78,22 +77,11 @@ bool Start(const std::string& exe, char** args, char** end, PROCESS_INFORMATION&
                         &process);
 }
 
-// Posts WM_CLOSE to every window of the class; whether their processes all end in time.
-bool CloseAll(const char* className) {
-  std::vector<HANDLE> processes;
+Answer CmdClose(const char* className) {
   for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
-       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(hwnd, &processId);
-    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId)) processes.push_back(process);
+       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr))
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
-  }
-  bool ended = true;
-  for (HANDLE process : processes) {
-    ended = WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0 && ended;
-    CloseHandle(process);
-  }
-  return ended;
+  return Line("ok", 1);
 }
 
 Answer CmdLaunch(int argc, char** argv) {
@@ -177,7 +165,7 @@ Answer Run(int argc, char** argv) {
   if (command == "start") return CmdStart(argc, argv);
   if (command == "click") return CmdClick(argc, argv);
   if (command == "restore") return CmdRestore(argc, argv);
-  if (command == "close" && argc > 3) return Line("ok", CloseAll(argv[3]) ? 1 : 0);
+  if (command == "close" && argc > 3) return CmdClose(argv[3]);
   return Failure("unknown command");
 }
 

@@ -20,6 +20,7 @@ RELAY_SETTINGS = {
     "RelayFromExclude": "winex11.drv;user32;gdi32;advapi32;kernel32;kernelbase;msvcrt;ucrtbase;sechost;zlib1;version;"
     "win32u;uxtheme;imm32;ntdll;comctl32;combase;ole32;rpcrt4;shlwapi;shell32;setupapi;bcrypt;msctf",
 }
+CLOSE_WAIT_S = 30  # for a closed program's process to end
 
 
 def prefix_processes(program, prefix_path):
@@ -97,11 +98,12 @@ class Session:
     def seed_settings(self):
         """A first run, its readme offer answered No, creates the settings key; returns the stored outer rectangle
         (left top width height, pixels)."""
-        self.prefix.start_dimlux()
+        process = self.prefix.start_dimlux()
         self.prefix.answer(DIMLUX.name, dimlux.IDNO)
         self.prefix.main_window()
         time.sleep(dimlux.TICK_WAIT)  # lets the position keeper tick once
         self.probe("close", DIMLUX.window_class)
+        process.wait(CLOSE_WAIT_S)  # a copy still ending would meet the first measured start as a second copy
         texts = self.prefix.texts()
         return [str(int(texts[name]) // dimlux.TWIPS) for name in ("Left", "Top", "Right", "Bottom")]
 
@@ -126,8 +128,8 @@ class Session:
         """Closes the program's window and waits for its process to end."""
         process = self.process(program)
         self.probe("close", program.window_class)
-        # The Linux process may outlive its Windows process by a moment.
-        if not poll(lambda: has_ended(process), 10):
+        # The probe only asks; the end is awaited here, where the process is reaped last.
+        if not poll(lambda: has_ended(process), CLOSE_WAIT_S):
             raise RuntimeError(f"{program.name} process {process.pid} did not end")
 
     def enable_relay(self):
