@@ -5,9 +5,8 @@ import time
 
 from tests.e2e.harness.wine import poll
 
-from . import procs
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, DIMLUX
-from .session import Session
+from .session import Session, cpu_s, mapped_modules, peak_rss_kib
 from .traces import display_off_cadence, display_off_times, start_steps, tick_figures
 
 TRACE_DEBUG = "+timestamp,+win"  # each display-off request, timed
@@ -69,16 +68,16 @@ class Bench:
             self.blank(program)
         server = self.session.server()
         time.sleep(SETTLE_S)  # past the first tick of a timer started at load, or the one-off work of blanking
-        before = procs.cpu_s(process, server)
+        before = cpu_s(process, server)
         time.sleep(self.seconds)
-        alone, server_s = (after - at for after, at in zip(procs.cpu_s(process, server), before))
-        memory = procs.peak_rss_kib(process)
+        alone, server_s = (after - at for after, at in zip(cpu_s(process, server), before))
+        memory = peak_rss_kib(process)
         if blanked:
             figures = {"blanked_cpu_s": alone + server_s, "peak_rss_blanked_kib": memory}
             if program.turn_off_id:
                 figures["restore_ms"] = self.restore_ms()
         else:
-            self.modules.setdefault(program, procs.mapped_modules(process))
+            self.modules.setdefault(program, mapped_modules(process))
             figures = {"idle_cpu_s": alone + server_s, "idle_cpu_alone_s": alone, "peak_rss_kib": memory}
         self.session.close(program)
         return figures, log
