@@ -26,8 +26,7 @@ DIMLUX_STEPS = (
     ("class", "window class: icon, cursor (the first user32 call loads Wine's X11 driver)", "LoadIconA", ""),
     ("window", "main window created, hidden", "CreateWindowExA", "DimluxMain"),
     ("buttons", "buttons: two fonts, three buttons", "CreateFontA", ""),
-    ("guard", "one-copy guard: the session's mutex", "CreateMutexA", ""),
-    ("settings", "settings read: registry, decimal separator", "RegOpenKeyExA", ""),
+    ("guard", "one-copy guard and settings read: the session's mutex, registry, decimal separator", "CreateMutexA", ""),
     ("place", "stored place set: one move while hidden", "SetWindowPos", ""),
     ("shown", "put on top and shown: activation, focus, first paint", "SetWindowPos", TOPMOST),
 )

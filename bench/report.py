@@ -46,9 +46,8 @@ def start_table(starts):
 
 
 def trace_report(starts, ticks, runs, seconds, settle_s):
-    programs = list(ticks)
     rows = [
-        (label.format(settle=settle_s), *(cell(ticks[program].get(key), form) for program in programs))
+        (label.format(settle=settle_s), *(cell(figures.get(key), form) for figures in ticks.values()))
         for label, key, form in TICK_ROWS
     ]
     start_note = (
@@ -60,7 +59,7 @@ def trace_report(starts, ticks, runs, seconds, settle_s):
         f"Blanked, traced for {settle_s + seconds:g} s each; figures from {settle_s} s after the first request, but"
         " for the last row (the relay trace slows every call a little in both programs):"
     )
-    tick_table = markdown(rows, ("Per tick", *(program.name for program in programs)))
+    tick_table = markdown(rows, ("Per tick", *(program.name for program in ticks)))
     return "\n\n".join([start_note, start_table(starts), tick_note, tick_table])
 
 

@@ -24,7 +24,6 @@ class Bench:
         self.results = {}  # {(figure key, "dimlux" or "baseline"): [value of each run]}
         self.modules = {}  # {program: names of the modules it maps}
         self.rounds = 0
-        self.logs = 0
         self.session = Session()
         self.rect = self.session.rect
         say(f"stored geometry: outer rectangle {' '.join(self.rect)} (left top width height, pixels)")
@@ -34,9 +33,8 @@ class Bench:
             self.results.setdefault((key, program.side), []).append(value)
         say(f"  {program.name:15} " + "  ".join(f"{key} {value:.4g}" for key, value in figures.items()))
 
-    def log_name(self, program, what):
-        self.logs += 1
-        return f"{self.logs:03}-{program.name}-{what}.log"
+    def log_name(self, program, what):  # numbered by the probe run that starts the program
+        return f"{self.session.probe_runs + 1:03}-{program.name}-{what}.log"
 
     def start(self, program, debug=None, what="start"):
         """Starts the program from the probe and waits for its window at its place; returns the probe's answer and

@@ -8,7 +8,6 @@ from pathlib import Path
 import psutil
 
 from tests.e2e.harness import dimlux
-from tests.e2e.harness.dimlux import DimluxPrefix
 from tests.e2e.harness.wine import WINE, Display, make_template, poll
 
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, BUILD, DIMLUX, PROBE_EXE, ROOT
@@ -87,7 +86,7 @@ class Session:
         try:
             template = make_template(self.display, root / "template")
             driver = BUILD / "tests/e2e/dimlux_driver.exe"
-            self.prefix = DimluxPrefix(self.display, root / "bench", template, DIMLUX.exe, driver)
+            self.prefix = dimlux.DimluxPrefix(self.display, root / "bench", template, DIMLUX.exe, driver)
             self.folder = self.prefix.folder  # the logs
             for exe in (BASELINE_WINDOW.exe, BASELINE_BLANK.exe, PROBE_EXE):
                 shutil.copy(exe, self.prefix.program_file(exe.name))
