@@ -25,8 +25,6 @@ class Bench:
         self.modules = {}  # {program: names of the modules it maps}
         self.rounds = 0
         self.session = Session()
-        self.rect = self.session.rect
-        say(f"stored geometry: outer rectangle {' '.join(self.rect)} (left top width height, pixels)")
 
     def record(self, program, figures):
         for key, value in figures.items():
@@ -40,17 +38,17 @@ class Bench:
         """Starts the program from the probe and waits for its window at its place; returns the probe's answer and
         the log of Wine's debug output (debug: the program's WINEDEBUG; none by default)."""
         log_name = self.log_name(program, what)
-        exe = self.session.win_exe(program)
-        args = ("launch", exe, program.window_class, *self.rect, *(self.rect if program.takes_rect else ()))
+        rect = self.session.rect
+        exe = self.session.prefix.program_win_path(program.exe.name)
+        args = ("launch", exe, program.window_class, *rect, *(rect if program.takes_rect else ()))
         return self.session.probe(*args, child_debug=debug, log_name=log_name), self.session.folder / log_name
 
-    def blank(self, program):
-        caption = self.session.probe("click", program.window_class, program.turn_off_id)["caption"]
-        if caption != "Turn On":
-            raise RuntimeError(f"{program.name} did not blank: caption {caption!r}")
-
-    def restore_ms(self):
-        return float(self.session.probe("restore", DIMLUX.window_class, DIMLUX.turn_off_id, *self.rect)["ms"])
+    def toggle(self, caption):
+        """Clicks Dimlux's Turn Off, or blanked presses Enter; ms until it reads `caption` (restored: at its place)."""
+        answer = self.session.probe("toggle", DIMLUX.window_class, DIMLUX.turn_off_id, *self.session.rect)
+        if answer["caption"] != caption:
+            raise RuntimeError(f"Dimlux did not turn to {caption!r}: caption {answer['caption']!r}")
+        return float(answer["ms"])
 
     def startup_run(self, program, debug=None):
         answer, log = self.start(program, debug)
@@ -63,7 +61,7 @@ class Bench:
         _, log = self.start(program, debug, "blanked" if blanked else "idle")
         process = self.session.process(program)
         if blanked and program.turn_off_id:
-            self.blank(program)
+            self.toggle("Turn On")
         server = self.session.server()
         time.sleep(SETTLE_S)  # past the first tick of a timer started at load, or the one-off work of blanking
         before = cpu_s(process, server)
@@ -73,7 +71,7 @@ class Bench:
         if blanked:
             figures = {"blanked_cpu_s": alone + server_s, "peak_rss_blanked_kib": memory}
             if program.turn_off_id:
-                figures["restore_ms"] = self.restore_ms()
+                figures["restore_ms"] = self.toggle("Turn Off")
         else:
             self.modules.setdefault(program, mapped_modules(process))
             figures = {"idle_cpu_s": alone + server_s, "idle_cpu_alone_s": alone, "peak_rss_kib": memory}
@@ -85,7 +83,7 @@ class Bench:
         display-off request after it; then restores and closes what blanked."""
         log_name = self.log_name(DIMLUX, "off")
         wait_ms, debug = (OFF_WAIT_MS, None) if running_copy_log else (0, TRACE_DEBUG)
-        args = ("start", wait_ms, self.session.win_exe(DIMLUX), OFF_SWITCH)
+        args = ("start", wait_ms, self.session.prefix.program_win_path(DIMLUX.exe.name), OFF_SWITCH)
         answer = self.session.probe(*args, child_debug=debug, log_name=log_name)
         if running_copy_log and answer.get("exit_code") != "0":
             raise RuntimeError(f"Dimlux.exe {OFF_SWITCH} beside a running copy: exit code {answer.get('exit_code')}")
@@ -94,7 +92,7 @@ class Bench:
         requests = poll(lambda: [stamp for stamp in display_off_times(log) if stamp >= started], 20)
         if not requests:
             raise RuntimeError(f"no display-off request in {log.name}")
-        self.restore_ms()
+        self.toggle("Turn Off")
         self.session.close(DIMLUX)
         return (requests[0] - started) * 1000
 

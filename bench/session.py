@@ -102,9 +102,6 @@ class Session:
         finally:
             self.display.stop()
 
-    def win_exe(self, program):
-        return self.prefix.program_win_path(f"{program.name}.exe")
-
     def probe(self, *args, child_debug=None, log_name="probe.log"):
         """Runs a bench_probe command and returns its answer; child_debug is WINEDEBUG for a program it starts,
         whose output goes to log_name with the probe's."""
