@@ -7,8 +7,11 @@ import os
 import subprocess
 import sys
 import time
+from pathlib import Path
 
-from .programs import ROOT
+from tests.e2e.harness.wine import WINE
+
+from .programs import BASELINE_WINDOW, DIMLUX, ROOT
 
 PRESETS = ("win32", "win64")
 
@@ -33,6 +36,22 @@ def trace_gaps(starts, ticks):
     return gaps + [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
 
 
+def notes(modules, load_before, started, minutes):
+    """The notes under the table: the modules only Dimlux maps, the machine and its load."""
+    extra = sorted(modules[DIMLUX] - modules[BASELINE_WINDOW])
+    wine_version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
+    lines = Path("/proc/cpuinfo").read_text(errors="replace").splitlines()
+    cpu = next((line.split(":", 1)[1].strip() for line in lines if line.startswith("model name")), "unknown CPU")
+    return [
+        "",
+        f"Modules mapped by Dimlux and not by baseline_window ({len(extra)}): {', '.join(extra) or 'none'}.",
+        "",
+        f"Run on {time.strftime('%d %B %Y, %H:%M UTC', time.gmtime(started))}, {minutes:.0f} minutes, on a "
+        f"{os.cpu_count()}-core machine ({cpu}) under {wine_version} on Xvfb. Load average (1 min) "
+        f"{load_before:.2f} before and {os.getloadavg()[0]:.2f} after.",
+    ]
+
+
 def main():
     parser = argparse.ArgumentParser(prog="scripts/bench", description=__doc__.splitlines()[0])
     parser.add_argument("--minutes", type=float, default=15, help="rounds of runs to fill this time (default 15)")
@@ -50,7 +69,6 @@ def main():
     import pefile
 
     from . import figures, report
-    from .programs import DIMLUX
     from .runs import SETTLE_S, Bench
 
     load_before = os.getloadavg()[0]
@@ -73,8 +91,8 @@ def main():
     exe = out / "win32" / f"{DIMLUX.name}.exe"
     dlls = [entry.dll.decode() for entry in pefile.PE(exe).DIRECTORY_ENTRY_IMPORT]
     minutes = (time.time() - started) / 60
-    notes = report.module_note(bench.modules) + report.machine_note(load_before, started, minutes)
-    text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, notes)
+    table_notes = notes(bench.modules, load_before, started, minutes)
+    text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, table_notes)
     (out / ("bench-smoke.md" if args.smoke else "bench.md")).write_text(text)
     print("\n" + text)
     if args.smoke:

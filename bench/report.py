@@ -1,15 +1,7 @@
-"""The trace report (where the time goes) and the notes under the table: modules, machine and load."""
-import os
+"""The trace report: where the time goes in a start and in a blanked tick."""
 import statistics
-import subprocess
-import time
-from pathlib import Path
 
 from tabulate import tabulate
-
-from tests.e2e.harness.wine import WINE
-
-from .programs import BASELINE_WINDOW, DIMLUX
 
 TICK_ROWS = (  # label, key of tick_figures, form
     ("calls into Windows per tick", "calls_per_tick", "{:.1f}"),
@@ -61,20 +53,3 @@ def trace_report(starts, ticks, runs, seconds, settle_s):
     )
     tick_table = markdown(rows, ("Per tick", *(program.name for program in ticks)))
     return "\n\n".join([start_note, start_table(starts), tick_note, tick_table])
-
-
-def module_note(modules):
-    extra = sorted(modules[DIMLUX] - modules[BASELINE_WINDOW])
-    return ["", f"Modules mapped by Dimlux and not by baseline_window ({len(extra)}): {', '.join(extra) or 'none'}."]
-
-
-def machine_note(load_before, started, minutes):
-    wine_version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
-    lines = Path("/proc/cpuinfo").read_text(errors="replace").splitlines()
-    cpu = next((line.split(":", 1)[1].strip() for line in lines if line.startswith("model name")), "unknown CPU")
-    return [
-        "",
-        f"Run on {time.strftime('%d %B %Y, %H:%M UTC', time.gmtime(started))}, {minutes:.0f} minutes, on a "
-        f"{os.cpu_count()}-core machine ({cpu}) under {wine_version} on Xvfb. Load average (1 min) "
-        f"{load_before:.2f} before and {os.getloadavg()[0]:.2f} after.",
-    ]
