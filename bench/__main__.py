@@ -43,9 +43,7 @@ def notes(modules, load_before, started, minutes):
     lines = Path("/proc/cpuinfo").read_text(errors="replace").splitlines()
     cpu = next((line.split(":", 1)[1].strip() for line in lines if line.startswith("model name")), "unknown CPU")
     return [
-        "",
         f"Modules mapped by Dimlux and not by baseline_window ({len(extra)}): {', '.join(extra) or 'none'}.",
-        "",
         f"Run on {time.strftime('%d %B %Y, %H:%M UTC', time.gmtime(started))}, {minutes:.0f} minutes, on a "
         f"{os.cpu_count()}-core machine ({cpu}) under {wine_version} on Xvfb. Load average (1 min) "
         f"{load_before:.2f} before and {os.getloadavg()[0]:.2f} after.",

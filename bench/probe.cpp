@@ -6,7 +6,7 @@
 //   toggle CLASS ID L T W H            BM_CLICK to button ID if it reads "Turn Off", else Enter on the focused
 //                                      button; ms until its caption changes (and, restoring, the window is at L T W H)
 //   close CLASS                        posts WM_CLOSE to every CLASS window (the caller waits for the end)
-// EXE starts in the probe's current folder, the programs' own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
+// EXE names a file in the probe's current folder, the programs' own; WINEDEBUG=$BENCH_CHILD_WINEDEBUG if that is set.
 #include <windows.h>
 
 #include <cstdio>

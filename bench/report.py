@@ -32,8 +32,6 @@ def start_table(starts):
         return cell(statistics.median(values) if values else None)
 
     rows = [(label, *(median_ms(runs, key) for runs in starts.values())) for key, label in labels.items()]
-    totals = (statistics.median(sum(ms for _, ms in steps.values()) for steps in runs) for runs in starts.values())
-    rows.append(("whole start (median)", *map(cell, totals)))
     return markdown(rows, ("Step", *(f"{program.name}, ms" for program in starts)))
 
 

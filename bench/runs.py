@@ -39,8 +39,7 @@ class Bench:
         the log of Wine's debug output (debug: the program's WINEDEBUG; none by default)."""
         log_name = self.log_name(program, what)
         rect = self.session.rect
-        exe = self.session.prefix.program_win_path(program.exe.name)
-        args = ("launch", exe, program.window_class, *rect, *(rect if program.takes_rect else ()))
+        args = ("launch", program.exe.name, program.window_class, *rect, *(rect if program.takes_rect else ()))
         return self.session.probe(*args, child_debug=debug, log_name=log_name), self.session.folder / log_name
 
     def toggle(self, caption):
@@ -83,7 +82,7 @@ class Bench:
         display-off request after it; then restores and closes what blanked."""
         log_name = self.log_name(DIMLUX, "off")
         wait_ms, debug = (OFF_WAIT_MS, None) if running_copy_log else (0, TRACE_DEBUG)
-        args = ("start", wait_ms, self.session.prefix.program_win_path(DIMLUX.exe.name), OFF_SWITCH)
+        args = ("start", wait_ms, DIMLUX.exe.name, OFF_SWITCH)
         answer = self.session.probe(*args, child_debug=debug, log_name=log_name)
         if running_copy_log and answer.get("exit_code") != "0":
             raise RuntimeError(f"Dimlux.exe {OFF_SWITCH} beside a running copy: exit code {answer.get('exit_code')}")
