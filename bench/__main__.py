@@ -1,17 +1,17 @@
 """Measures Dimlux.exe against two baseline programs and prints one Markdown table (also build/bench.md).
 
-Builds the win32 and win64 release presets and runs the 64-bit programs under Wine on a private Xvfb display, in
-a prefix of its own under build/bench/ (or $DIMLUX_E2E_ROOT, sharing the e2e tests' template prefix). Not a test.
-The figures and their budgets are in figures.py. Needs Debian's python3-scipy, -psutil, -pefile and -tabulate.
-"""
+Builds the release presets and runs the 64-bit programs under Wine in a prefix under build/bench/ (or $DIMLUX_E2E_ROOT,
+sharing the e2e tests' template prefix). Not a test; docs/benchmark.md says how it measures."""
 import argparse
-import json
 import os
 import subprocess
 import sys
 import time
+from pathlib import Path
 
-from .programs import ROOT
+from tests.e2e.harness.wine import WINE
+
+from .programs import BASELINE_WINDOW, DIMLUX, ROOT
 
 PRESETS = ("win32", "win64")
 
@@ -29,15 +29,25 @@ def build(install):
                     sys.exit(f"{' '.join(command)} failed; see {log.name} in {log_dir}")
 
 
-def smoke_gaps(bench, starts, ticks):
-    """What a smoke run should have produced and did not."""
-    from .figures import missing
+def trace_gaps(starts, ticks):
+    """What a smoke run's trace should have produced and did not."""
+    steps = [(program, key) for program, runs in starts.items() for key in ("class", "shown") if key not in runs[0]]
+    gaps = [f"trace step {key} of {program.name}" for program, key in steps]
+    return gaps + [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
 
-    gaps = missing(bench.results)
-    steps = [(program, key) for program, runs in starts.items() for key in ("crt", "shown") if key not in runs[0]]
-    gaps += [f"trace step {key} of {program.name}" for program, key in steps]
-    gaps += [f"trace of {program.name}'s blanked ticks" for program, figures in ticks.items() if not figures]
-    return gaps
+
+def notes(modules, load_before, started, minutes):
+    """The notes under the table: the modules only Dimlux maps, the machine and its load."""
+    extra = sorted(modules[DIMLUX] - modules[BASELINE_WINDOW])
+    wine_version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
+    lines = Path("/proc/cpuinfo").read_text(errors="replace").splitlines()
+    cpu = next((line.split(":", 1)[1].strip() for line in lines if line.startswith("model name")), "unknown CPU")
+    return [
+        f"Modules mapped by Dimlux and not by baseline_window ({len(extra)}): {', '.join(extra) or 'none'}.",
+        f"Run on {time.strftime('%d %B %Y, %H:%M UTC', time.gmtime(started))}, {minutes:.0f} minutes, on a "
+        f"{os.cpu_count()}-core machine ({cpu}) under {wine_version} on Xvfb. Load average (1 min) "
+        f"{load_before:.2f} before and {os.getloadavg()[0]:.2f} after.",
+    ]
 
 
 def main():
@@ -57,7 +67,6 @@ def main():
     import pefile
 
     from . import figures, report
-    from .programs import DIMLUX
     from .runs import SETTLE_S, Bench
 
     load_before = os.getloadavg()[0]
@@ -80,15 +89,12 @@ def main():
     exe = out / "win32" / f"{DIMLUX.name}.exe"
     dlls = [entry.dll.decode() for entry in pefile.PE(exe).DIRECTORY_ENTRY_IMPORT]
     minutes = (time.time() - started) / 60
-    notes = report.module_note(bench.modules) + report.machine_note(load_before, started, minutes)
-    text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, notes)
+    table_notes = notes(bench.modules, load_before, started, minutes)
+    text = figures.table(bench.results, exe.stat().st_size, dlls, bench.rounds, args.seconds, table_notes)
     (out / ("bench-smoke.md" if args.smoke else "bench.md")).write_text(text)
-    results = {f"{key}/{side}": values for (key, side), values in bench.results.items()}
-    (out / "bench/results.json").write_text(json.dumps(results, indent=1))
     print("\n" + text)
-    print(f"{bench.rounds} rounds in {minutes:.1f} minutes")
     if args.smoke:
-        gaps = smoke_gaps(bench, starts, ticks)
+        gaps = figures.missing(bench.results) + trace_gaps(starts, ticks)
         if gaps:
             sys.exit(f"bench smoke run: no figure for {', '.join(gaps)}")
         print("bench smoke run: every figure produced")

@@ -112,7 +112,7 @@ def table(results, size, dlls, runs, seconds, notes):
         + (rough + " understates the spread." if runs < ROUNDS_FOR_INTERVALS else "")
     )
     markdown = tabulate(rows, HEADERS + ("Budget", "Verdict"), tablefmt="github", disable_numparse=True)
-    return "\n".join([markdown, "", about, *notes]) + "\n"
+    return "\n\n".join([markdown, about, *notes]) + "\n"
 
 
 def missing(results):

@@ -3,16 +3,15 @@
 //   launch EXE CLASS L T W H [ARG...]  starts EXE; ms until its CLASS window is visible at the outer rectangle
 //                                      L T W H (pixels), and the tick counts (Wine's +timestamp clock) at both ends
 //   start WAIT_MS EXE [ARG...]         starts EXE; the tick count then, and its exit code if it ends within WAIT_MS
-//   click CLASS ID                     posts BM_CLICK to button ID, waits for its caption to change
-//   restore CLASS ID L T W H           Enter on the focused button; ms until button ID reads "Turn Off" at L T W H
-//   close CLASS                        posts WM_CLOSE to every CLASS window, waits for the processes to end
-// EXE starts in the probe's current folder, the programs' own, with WINEDEBUG=$BENCH_CHILD_WINEDEBUG when that is set.
+//   toggle CLASS ID L T W H            BM_CLICK to button ID if it reads "Turn Off", else Enter on the focused
+//                                      button; ms until its caption changes (and, restoring, the window is at L T W H)
+//   close CLASS                        posts WM_CLOSE to every CLASS window (the caller waits for the end)
+// EXE names a file in the probe's current folder, the programs' own; WINEDEBUG=$BENCH_CHILD_WINEDEBUG if that is set.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -78,22 +77,11 @@ bool Start(const std::string& exe, char** args, char** end, PROCESS_INFORMATION&
                         &process);
 }
 
-// Posts WM_CLOSE to every window of the class; whether their processes all end in time.
-bool CloseAll(const char* className) {
-  std::vector<HANDLE> processes;
+Answer CmdClose(const char* className) {
   for (HWND hwnd = FindWindowExA(nullptr, nullptr, className, nullptr); hwnd;
-       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(hwnd, &processId);
-    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId)) processes.push_back(process);
+       hwnd = FindWindowExA(nullptr, hwnd, className, nullptr))
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
-  }
-  bool ended = true;
-  for (HANDLE process : processes) {
-    ended = WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0 && ended;
-    CloseHandle(process);
-  }
-  return ended;
+  return Line("ok", 1);
 }
 
 Answer CmdLaunch(int argc, char** argv) {
@@ -130,21 +118,6 @@ Answer CmdStart(int argc, char** argv) {
   return answer;
 }
 
-Answer CmdClick(int argc, char** argv) {
-  if (argc < 5) return Failure("usage");
-  HWND hwnd = VisibleAt(argv[3]);
-  HWND button = hwnd ? GetDlgItem(hwnd, std::atoi(argv[4])) : nullptr;
-  if (!button) return Failure("no button");
-  const std::string before = WindowText(button);
-  PostMessageA(button, BM_CLICK, 0, 0);
-  const LONGLONG start = Counter();
-  while (WindowText(button) == before) {
-    if (MsSince(start) >= kTimeoutMs) return Failure("caption did not change");
-    Sleep(5);
-  }
-  return Line("ok", 1) + Line("caption", WindowText(button));
-}
-
 // The focused button of the window's thread, or the fallback if that thread has no focus right now.
 HWND FocusedButton(HWND hwnd, HWND fallback) {
   GUITHREADINFO gui = {};
@@ -153,31 +126,35 @@ HWND FocusedButton(HWND hwnd, HWND fallback) {
   return gui.hwndFocus && GetParent(gui.hwndFocus) == hwnd ? gui.hwndFocus : fallback;
 }
 
-Answer CmdRestore(int argc, char** argv) {
+Answer CmdToggle(int argc, char** argv) {
   if (argc < 9) return Failure("usage");
   const RECT rect = RectArg(argv + 5);
   HWND hwnd = VisibleAt(argv[3]);
   HWND turnOff = hwnd ? GetDlgItem(hwnd, std::atoi(argv[4])) : nullptr;
   if (!turnOff) return Failure("no window");
-  if (WindowText(turnOff) == kNormalCaption) return Failure("not blanked");
+  const std::string before = WindowText(turnOff);
+  const bool restoring = before != kNormalCaption;
   HWND focus = FocusedButton(hwnd, turnOff);
   const LONGLONG start = Counter();
-  PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-  PostMessageA(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
-  while (WindowText(turnOff) != kNormalCaption || !HasRect(hwnd, rect)) {
-    if (MsSince(start) >= kTimeoutMs) return Failure("not restored");
+  if (restoring) {
+    PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    PostMessageA(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
+  } else {
+    PostMessageA(turnOff, BM_CLICK, 0, 0);
+  }
+  while (WindowText(turnOff) == before || (restoring && !HasRect(hwnd, rect))) {
+    if (MsSince(start) >= kTimeoutMs) return Failure(restoring ? "not restored" : "caption did not change");
     Sleep(1);
   }
-  return Line("ok", 1) + Line("ms", std::to_string(MsSince(start)));
+  return Line("ok", 1) + Line("ms", std::to_string(MsSince(start))) + Line("caption", WindowText(turnOff));
 }
 
 Answer Run(int argc, char** argv) {
   const std::string command = argc > 2 ? argv[2] : "";
   if (command == "launch") return CmdLaunch(argc, argv);
   if (command == "start") return CmdStart(argc, argv);
-  if (command == "click") return CmdClick(argc, argv);
-  if (command == "restore") return CmdRestore(argc, argv);
-  if (command == "close" && argc > 3) return Line("ok", CloseAll(argv[3]) ? 1 : 0);
+  if (command == "toggle") return CmdToggle(argc, argv);
+  if (command == "close" && argc > 3) return CmdClose(argv[3]);
   return Failure("unknown command");
 }
 

@@ -9,8 +9,7 @@ TOPMOST = "ffffffffffffffff"  # HWND_TOPMOST as the relay trace shows a 64-bit a
 
 @dataclass(frozen=True)
 class Program:
-    name: str  # of the exe, without .exe
-    folder: str  # where the win64 build puts it
+    exe: Path  # where the win64 build puts it
     window_class: str
     side: str  # "dimlux" or "baseline": the column of the table its figures go to
     takes_rect: bool  # its outer rectangle on its command line (Dimlux reads its stored place instead)
@@ -18,30 +17,27 @@ class Program:
     steps: tuple = ()  # of a start in a relay trace: (key, label, the call that begins it, a text its arguments hold)
 
     @property
-    def exe(self):
-        return BUILD / self.folder / f"{self.name}.exe"
+    def name(self):
+        return self.exe.stem
 
 
 DIMLUX_STEPS = (
-    ("crt", "C runtime start", "GetStartupInfoA", ""),
     ("class", "window class: icon, cursor (the first user32 call loads Wine's X11 driver)", "LoadIconA", ""),
     ("window", "main window created, hidden", "CreateWindowExA", "DimluxMain"),
     ("buttons", "buttons: two fonts, three buttons", "CreateFontA", ""),
-    ("guard", "one-copy guard: the session's mutex", "CreateMutexA", ""),
-    ("settings", "settings read: registry, decimal separator", "RegOpenKeyExA", ""),
+    ("guard", "one-copy guard and settings read: the session's mutex, registry, decimal separator", "CreateMutexA", ""),
     ("place", "stored place set: one move while hidden", "SetWindowPos", ""),
     ("shown", "put on top and shown: activation, focus, first paint", "SetWindowPos", TOPMOST),
 )
 BASELINE_STEPS = (
-    ("crt", "C runtime start", "GetStartupInfoA", ""),
     ("class", "window class: cursor (the first user32 call loads Wine's X11 driver)", "LoadCursorA", ""),
     ("window", "main window created, hidden", "CreateWindowExA", "BaselineMain"),
     ("buttons", "button: one", "CreateWindowExA", "BUTTON"),
     ("shown", "shown: activation, first paint", "ShowWindow", ""),
 )
-DIMLUX = Program("Dimlux", "", "DimluxMain", "dimlux", takes_rect=False, turn_off_id=101, steps=DIMLUX_STEPS)
+DIMLUX = Program(BUILD / "Dimlux.exe", "DimluxMain", "dimlux", takes_rect=False, turn_off_id=101, steps=DIMLUX_STEPS)
 # A topmost tool window with a button that ticks once a second and reads its place: start-up, idle, memory.
-BASELINE_WINDOW = Program("baseline_window", "bench", "BaselineMain", "baseline", True, None, BASELINE_STEPS)
+BASELINE_WINDOW = Program(BUILD / "bench/baseline_window.exe", "BaselineMain", "baseline", True, None, BASELINE_STEPS)
 # The bare 1 ms tick loop that keeps a window on top and asks for the display off: the blanked state.
-BASELINE_BLANK = Program("baseline_blank", "bench", "BaselineMain", "baseline", takes_rect=True, turn_off_id=None)
+BASELINE_BLANK = Program(BUILD / "bench/baseline_blank.exe", "BaselineMain", "baseline", True, None)
 PROBE_EXE = BUILD / "bench/bench_probe.exe"

@@ -1,29 +1,14 @@
-"""The trace report (where the time goes) and the notes under the table: modules, machine and load."""
-import os
+"""The trace report: where the time goes in a start and in a blanked tick."""
 import statistics
-import subprocess
-import time
-from pathlib import Path
 
 from tabulate import tabulate
 
-from tests.e2e.harness.wine import WINE
-
-from .programs import BASELINE_WINDOW, DIMLUX
-
 TICK_ROWS = (  # label, key of tick_figures, form
-    ("display-off requests per s", "per_s", "{:.1f}"),
     ("calls into Windows per tick", "calls_per_tick", "{:.1f}"),
     ("button faces painted per tick (FillRect)", "paints_per_tick", "{:.2f}"),
     ("time in the tick handler, ms: median", "handler_median_ms", "{:.1f}"),
-    ("time in the tick handler, ms: worst", "handler_max_ms", "{:.1f}"),
-    ("gap between requests, ms: median", "median_gap_ms", "{:.1f}"),
-    ("worst gap between requests, ms", "worst_gap_ms", "{:.1f}"),
-    ("of it in the window procedure (the program's code and the default handling), ms", "worst_gap_own_ms", "{:.1f}"),
-    ("longest message handled in the worst gap", "longest_message", "{}"),
-    ("first {settle} s of the state, not above: worst gap, ms", "entering_worst_gap_ms", "{:.1f}"),
-    ("of it in the window procedure, ms", "entering_worst_gap_own_ms", "{:.1f}"),
-    ("longest message handled in it", "entering_longest_message", "{}"),
+    ("longest message handled in the worst gap between requests", "worst_gap", "{}"),
+    ("the same in the first {settle} s of the state, not above", "entering_worst_gap", "{}"),
 )
 
 
@@ -37,31 +22,22 @@ def markdown(rows, headers):
 
 def start_table(starts):
     """Median ms of each step of the traced starts, Dimlux's beside the bare window's."""
-    (dimlux, dimlux_starts), (baseline, baseline_starts) = starts.items()
     labels = {}  # in Dimlux's order, and its words where both have a step
-    for steps in dimlux_starts + baseline_starts:
+    for steps in (steps for runs in starts.values() for steps in runs):
         for key, (label, _) in steps.items():
             labels.setdefault(key, label)
 
     def median_ms(runs, key):
         values = [steps[key][1] for steps in runs if key in steps]
-        return statistics.median(values) if values else None
+        return cell(statistics.median(values) if values else None)
 
-    rows = []
-    for key, label in labels.items():
-        ours, theirs = median_ms(dimlux_starts, key), median_ms(baseline_starts, key)
-        difference = None if ours is None and theirs is None else (ours or 0) - (theirs or 0)
-        rows.append((label, cell(ours), cell(theirs), cell(difference, "{:+.1f}")))
-    totals = [statistics.median(sum(ms for _, ms in steps.values()) for steps in runs) for runs in starts.values()]
-    rows.append(("whole start (median)", f"{totals[0]:.1f}", f"{totals[1]:.1f}", f"{totals[0] - totals[1]:+.1f}"))
-    headers = ("Step", f"{dimlux.name}, ms", f"{baseline.name}, ms", f"{dimlux.name} - baseline, ms")
-    return markdown(rows, headers)
+    rows = [(label, *(median_ms(runs, key) for runs in starts.values())) for key, label in labels.items()]
+    return markdown(rows, ("Step", *(f"{program.name}, ms" for program in starts)))
 
 
 def trace_report(starts, ticks, runs, seconds, settle_s):
-    programs = list(ticks)
     rows = [
-        (label.format(settle=settle_s), *(cell(ticks[program].get(key), form) for program in programs))
+        (label.format(settle=settle_s), *(cell(figures.get(key), form) for figures in ticks.values()))
         for label, key, form in TICK_ROWS
     ]
     start_note = (
@@ -71,24 +47,7 @@ def trace_report(starts, ticks, runs, seconds, settle_s):
     )
     tick_note = (
         f"Blanked, traced for {settle_s + seconds:g} s each; figures from {settle_s} s after the first request, but"
-        " for the last three rows (the relay trace slows every call a little in both programs):"
+        " for the last row (the relay trace slows every call a little in both programs):"
     )
-    tick_table = markdown(rows, ("Per tick", *(program.name for program in programs)))
+    tick_table = markdown(rows, ("Per tick", *(program.name for program in ticks)))
     return "\n\n".join([start_note, start_table(starts), tick_note, tick_table])
-
-
-def module_note(modules):
-    extra = sorted(modules[DIMLUX] - modules[BASELINE_WINDOW])
-    return ["", f"Modules mapped by Dimlux and not by baseline_window ({len(extra)}): {', '.join(extra) or 'none'}."]
-
-
-def machine_note(load_before, started, minutes):
-    wine_version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
-    lines = Path("/proc/cpuinfo").read_text(errors="replace").splitlines()
-    cpu = next((line.split(":", 1)[1].strip() for line in lines if line.startswith("model name")), "unknown CPU")
-    return [
-        "",
-        f"Run on {time.strftime('%d %B %Y, %H:%M UTC', time.gmtime(started))}, {minutes:.0f} minutes, on a "
-        f"{os.cpu_count()}-core machine ({cpu}) under {wine_version} on Xvfb. Load average (1 min) "
-        f"{load_before:.2f} before and {os.getloadavg()[0]:.2f} after.",
-    ]

@@ -5,9 +5,8 @@ import time
 
 from tests.e2e.harness.wine import poll
 
-from . import procs
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, DIMLUX
-from .session import Session
+from .session import Session, cpu_s, mapped_modules, peak_rss_kib
 from .traces import display_off_cadence, display_off_times, start_steps, tick_figures
 
 TRACE_DEBUG = "+timestamp,+win"  # each display-off request, timed
@@ -25,35 +24,30 @@ class Bench:
         self.results = {}  # {(figure key, "dimlux" or "baseline"): [value of each run]}
         self.modules = {}  # {program: names of the modules it maps}
         self.rounds = 0
-        self.logs = 0
         self.session = Session()
-        self.rect = self.session.rect
-        say(f"stored geometry: outer rectangle {' '.join(self.rect)} (left top width height, pixels)")
 
     def record(self, program, figures):
         for key, value in figures.items():
             self.results.setdefault((key, program.side), []).append(value)
         say(f"  {program.name:15} " + "  ".join(f"{key} {value:.4g}" for key, value in figures.items()))
 
-    def log_name(self, program, what):
-        self.logs += 1
-        return f"{self.logs:03}-{program.name}-{what}.log"
+    def log_name(self, program, what):  # numbered by the probe run that starts the program
+        return f"{self.session.probe_runs + 1:03}-{program.name}-{what}.log"
 
     def start(self, program, debug=None, what="start"):
         """Starts the program from the probe and waits for its window at its place; returns the probe's answer and
         the log of Wine's debug output (debug: the program's WINEDEBUG; none by default)."""
         log_name = self.log_name(program, what)
-        exe = self.session.win_exe(program)
-        args = ("launch", exe, program.window_class, *self.rect, *(self.rect if program.takes_rect else ()))
+        rect = self.session.rect
+        args = ("launch", program.exe.name, program.window_class, *rect, *(rect if program.takes_rect else ()))
         return self.session.probe(*args, child_debug=debug, log_name=log_name), self.session.folder / log_name
 
-    def blank(self, program):
-        caption = self.session.probe("click", program.window_class, program.turn_off_id)["caption"]
-        if caption != "Turn On":
-            raise RuntimeError(f"{program.name} did not blank: caption {caption!r}")
-
-    def restore_ms(self):
-        return float(self.session.probe("restore", DIMLUX.window_class, DIMLUX.turn_off_id, *self.rect)["ms"])
+    def toggle(self, caption):
+        """Clicks Dimlux's Turn Off, or blanked presses Enter; ms until it reads `caption` (restored: at its place)."""
+        answer = self.session.probe("toggle", DIMLUX.window_class, DIMLUX.turn_off_id, *self.session.rect)
+        if answer["caption"] != caption:
+            raise RuntimeError(f"Dimlux did not turn to {caption!r}: caption {answer['caption']!r}")
+        return float(answer["ms"])
 
     def startup_run(self, program, debug=None):
         answer, log = self.start(program, debug)
@@ -66,33 +60,29 @@ class Bench:
         _, log = self.start(program, debug, "blanked" if blanked else "idle")
         process = self.session.process(program)
         if blanked and program.turn_off_id:
-            self.blank(program)
+            self.toggle("Turn On")
         server = self.session.server()
         time.sleep(SETTLE_S)  # past the first tick of a timer started at load, or the one-off work of blanking
-        before = procs.cpu_s(process, server)
+        before = cpu_s(process, server)
         time.sleep(self.seconds)
-        alone, server_s = (after - at for after, at in zip(procs.cpu_s(process, server), before))
-        both = alone + server_s
-        memory = procs.peak_rss_kib(process)
+        alone, server_s = (after - at for after, at in zip(cpu_s(process, server), before))
+        memory = peak_rss_kib(process)
         if blanked:
-            figures = {"blanked_cpu_s": both, "peak_rss_blanked_kib": memory}
+            figures = {"blanked_cpu_s": alone + server_s, "peak_rss_blanked_kib": memory}
             if program.turn_off_id:
-                figures["restore_ms"] = self.restore_ms()
+                figures["restore_ms"] = self.toggle("Turn Off")
         else:
-            self.modules.setdefault(program, procs.mapped_modules(process))
-            figures = {"idle_cpu_s": both, "idle_cpu_alone_s": alone, "peak_rss_kib": memory}
+            self.modules.setdefault(program, mapped_modules(process))
+            figures = {"idle_cpu_s": alone + server_s, "idle_cpu_alone_s": alone, "peak_rss_kib": memory}
         self.session.close(program)
         return figures, log
-
-    def cadence_run(self, program):
-        return display_off_cadence(self.measured_run(program, True, TRACE_DEBUG)[1], SETTLE_S)
 
     def off_run(self, running_copy_log=None):
         """ms from the start of Dimlux.exe /off (alone, or handing it to a copy traced into that log) to the first
         display-off request after it; then restores and closes what blanked."""
         log_name = self.log_name(DIMLUX, "off")
         wait_ms, debug = (OFF_WAIT_MS, None) if running_copy_log else (0, TRACE_DEBUG)
-        args = ("start", wait_ms, self.session.win_exe(DIMLUX), OFF_SWITCH)
+        args = ("start", wait_ms, DIMLUX.exe.name, OFF_SWITCH)
         answer = self.session.probe(*args, child_debug=debug, log_name=log_name)
         if running_copy_log and answer.get("exit_code") != "0":
             raise RuntimeError(f"Dimlux.exe {OFF_SWITCH} beside a running copy: exit code {answer.get('exit_code')}")
@@ -101,7 +91,7 @@ class Bench:
         requests = poll(lambda: [stamp for stamp in display_off_times(log) if stamp >= started], 20)
         if not requests:
             raise RuntimeError(f"no display-off request in {log.name}")
-        self.restore_ms()
+        self.toggle("Turn Off")
         self.session.close(DIMLUX)
         return (requests[0] - started) * 1000
 
@@ -124,8 +114,8 @@ class Bench:
                 self.record(program, {"startup_ms": float(self.startup_run(program)[0]["ms"])})
         for program in order(*window):
             self.record(program, self.measured_run(program, False)[0])
-        for program in order(*blank):
-            self.record(program, self.cadence_run(program))
+        for program in order(*blank):  # the display-off requests, under their trace
+            self.record(program, display_off_cadence(self.measured_run(program, True, TRACE_DEBUG)[1], SETTLE_S))
         for program in order(*blank):
             self.record(program, self.measured_run(program, True)[0])
         for program, run in order((DIMLUX, self.off_runs), (BASELINE_WINDOW, self.traced_start)):

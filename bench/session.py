@@ -1,5 +1,5 @@
 """The Wine session the benchmark runs in, on the e2e harness: a private Xvfb display, a prefix of its own holding
-the measured programs and their Linux processes, and bench_probe, which starts and times them from inside it."""
+the measured programs, bench_probe, which starts and times them from inside it, and their Linux processes."""
 import os
 import shutil
 import time
@@ -8,7 +8,6 @@ from pathlib import Path
 import psutil
 
 from tests.e2e.harness import dimlux
-from tests.e2e.harness.dimlux import DimluxPrefix
 from tests.e2e.harness.wine import WINE, Display, make_template, poll
 
 from .programs import BASELINE_BLANK, BASELINE_WINDOW, BUILD, DIMLUX, PROBE_EXE, ROOT
@@ -20,6 +19,7 @@ RELAY_SETTINGS = {
     "RelayFromExclude": "winex11.drv;user32;gdi32;advapi32;kernel32;kernelbase;msvcrt;ucrtbase;sechost;zlib1;version;"
     "win32u;uxtheme;imm32;ntdll;comctl32;combase;ole32;rpcrt4;shlwapi;shell32;setupapi;bcrypt;msctf",
 }
+CLOSE_WAIT_S = 30  # for a closed program's process to end
 
 
 def prefix_processes(program, prefix_path):
@@ -49,6 +49,33 @@ def end_leftover_servers(prefix_path):
         server.terminate()
 
 
+def cpu_s(*processes):
+    """Time on CPU of each process's live threads, in seconds, from schedstat: finer than the 1/100 s ticks of the
+    CPU times that /proc/PID/stat (and so psutil) gives."""
+    totals = []
+    for process in processes:
+        totals.append(0)
+        for task in Path(f"/proc/{process.pid}/task").glob("*"):
+            try:
+                totals[-1] += int(task.joinpath("schedstat").read_text().split()[0]) / 1e9
+            except (OSError, IndexError):
+                pass  # a thread that has just ended
+    return totals
+
+
+def peak_rss_kib(process):
+    for line in Path(f"/proc/{process.pid}/status").read_text().splitlines():
+        if line.startswith("VmHWM:"):
+            return int(line.split()[1])
+    raise RuntimeError(f"no VmHWM for pid {process.pid}")
+
+
+def mapped_modules(process):
+    """Names of the DLLs (Windows and Wine's Unix side) mapped into the process."""
+    names = {Path(region.path).name.lower() for region in process.memory_maps()}
+    return {name for name in names if name.endswith((".dll", ".so", ".drv")) or ".so." in name}
+
+
 class Session:
     def __init__(self):
         # The template prefix and the bench's prefix go there (the e2e tests' template when it is set).
@@ -59,7 +86,7 @@ class Session:
         try:
             template = make_template(self.display, root / "template")
             driver = BUILD / "tests/e2e/dimlux_driver.exe"
-            self.prefix = DimluxPrefix(self.display, root / "bench", template, DIMLUX.exe, driver)
+            self.prefix = dimlux.DimluxPrefix(self.display, root / "bench", template, DIMLUX.exe, driver)
             self.folder = self.prefix.folder  # the logs
             for exe in (BASELINE_WINDOW.exe, BASELINE_BLANK.exe, PROBE_EXE):
                 shutil.copy(exe, self.prefix.program_file(exe.name))
@@ -74,9 +101,6 @@ class Session:
                 self.prefix.stop()
         finally:
             self.display.stop()
-
-    def win_exe(self, program):
-        return self.prefix.program_win_path(f"{program.name}.exe")
 
     def probe(self, *args, child_debug=None, log_name="probe.log"):
         """Runs a bench_probe command and returns its answer; child_debug is WINEDEBUG for a program it starts,
@@ -97,11 +121,12 @@ class Session:
     def seed_settings(self):
         """A first run, its readme offer answered No, creates the settings key; returns the stored outer rectangle
         (left top width height, pixels)."""
-        self.prefix.start_dimlux()
+        process = self.prefix.start_dimlux()
         self.prefix.answer(DIMLUX.name, dimlux.IDNO)
         self.prefix.main_window()
         time.sleep(dimlux.TICK_WAIT)  # lets the position keeper tick once
         self.probe("close", DIMLUX.window_class)
+        process.wait(CLOSE_WAIT_S)  # a copy still ending would meet the first measured start as a second copy
         texts = self.prefix.texts()
         return [str(int(texts[name]) // dimlux.TWIPS) for name in ("Left", "Top", "Right", "Bottom")]
 
@@ -126,8 +151,8 @@ class Session:
         """Closes the program's window and waits for its process to end."""
         process = self.process(program)
         self.probe("close", program.window_class)
-        # The Linux process may outlive its Windows process by a moment.
-        if not poll(lambda: has_ended(process), 10):
+        # The probe only asks; the end is awaited here, where the process is reaped last.
+        if not poll(lambda: has_ended(process), CLOSE_WAIT_S):
             raise RuntimeError(f"{program.name} process {process.pid} did not end")
 
     def enable_relay(self):

@@ -8,10 +8,9 @@ from pathlib import Path
 import pefile
 
 DISPLAY_OFF = re.compile(r"^(\d+\.\d+):.*handle_sys_command hwnd \S+ WM_SYSCOMMAND f170 2\b")
-RELAY_LINE = re.compile(r"^(\d+\.\d+):\w+:(Call|Ret) +(\w+)\.(\w+)\((.*?)\).* ret=([0-9a-f]+)$")
-WINDOW_PROC_LINE = re.compile(r"^(\d+\.\d+):\w+:(Call|Ret) +window proc \w+ \(hwnd=\w+,msg=(\w+),wp=(\w+),")
+RELAY_CALL = re.compile(r"^(\d+\.\d+):\w+:Call +\w+\.(\w+)\((.*?)\).* ret=([0-9a-f]+)$")
+WINDOW_PROC_LINE = re.compile(r"^(\d+\.\d+):\w+:(Call|Ret) +window proc \w+ \(hwnd=\w+,msg=(\w+),")
 EXE_LOADED = re.compile(r'^(\d+\.\d+):.*Loaded L".*\\(\w+)\.exe" at ([0-9A-Fa-f]+)')
-THREAD_START = re.compile(r"^(\d+\.\d+):\w+:Starting thread proc")
 DISPLAY_OFF_CALL = "00000112,0000f170,00000002"  # SendMessageA's WM_SYSCOMMAND, SC_MONITORPOWER, off
 
 
@@ -34,48 +33,39 @@ def display_off_cadence(log_path, settle_s):
 
 
 def own_calls(program, log_path):
-    """The relay trace's calls made by the program's own code, as [call time, return time or None, function,
-    arguments], its window procedure's messages as [call time, return time, message, wParam], and the times
-    the exe was loaded and its main thread started."""
+    """The relay trace's calls made by the program's own code, as (time, function, arguments), its window
+    procedure's messages as [call time, return time, message], and the time the exe was loaded."""
     size = pefile.PE(program.exe, fast_load=True).OPTIONAL_HEADER.SizeOfImage
-    base, loaded, thread = None, None, None
-    calls, messages, open_calls, open_messages = [], [], [], []
+    base, loaded = None, None
+    calls, messages, open_messages = [], [], []
     for line in Path(log_path).read_text(errors="replace").splitlines():
         if base is None:
             if (match := EXE_LOADED.match(line)) and match[2].lower() == program.name.lower():
                 loaded, base = float(match[1]), int(match[3], 16)
             continue
-        if thread is None and (match := THREAD_START.match(line)):
-            thread = float(match[1])
-        if match := RELAY_LINE.match(line):
-            stamp, kind, _, function, args, caller = match.groups()
-            if not base <= int(caller, 16) < base + size:
-                continue
-            if kind == "Call":
-                calls.append([float(stamp), None, function, args])
-                open_calls.append(calls[-1])
-            elif open_calls and open_calls[-1][2] == function:
-                open_calls.pop()[1] = float(stamp)
+        if match := RELAY_CALL.match(line):
+            stamp, function, args, caller = match.groups()
+            if base <= int(caller, 16) < base + size:
+                calls.append((float(stamp), function, args))
         elif match := WINDOW_PROC_LINE.match(line):
-            stamp, kind, message, wparam = match.groups()
+            stamp, kind, message = match.groups()
             if kind == "Call":
-                messages.append([float(stamp), None, message, wparam])
+                messages.append([float(stamp), None, message])
                 open_messages.append(messages[-1])
             elif open_messages:
                 open_messages.pop()[1] = float(stamp)
-    return calls, messages, loaded, thread
+    return calls, messages, loaded
 
 
 def start_steps(program, log_path, answer):
     """{step key: (label, ms)} of one traced start, from the probe's CreateProcess to the window seen at its place."""
-    calls, _, loaded, thread = own_calls(program, log_path)
+    calls, _, loaded = own_calls(program, log_path)
     marks = [
         ("process", "Wine creates the process and maps the exe", int(answer["start_tick"]) / 1000),
-        ("dlls", "system DLLs loaded and initialised", loaded),
-        ("entry", "to the exe's entry point", thread),
+        ("dlls", "system DLLs loaded and initialised, C runtime start", loaded),
     ]
     for key, label, function, text in program.steps:
-        seen = [call[0] for call in calls if call[2] == function and text in call[3]]
+        seen = [call[0] for call in calls if call[1] == function and text in call[2]]
         if seen:
             marks.append((key, label, seen[0]))
     marks.sort(key=lambda mark: mark[2])
@@ -84,46 +74,30 @@ def start_steps(program, log_path, answer):
 
 
 def tick_figures(program, log_path, settle_s):
-    """What a blanked tick does, from a relay trace: the tick handler's work, repaints, and the worst gap, in the
-    first settle_s of the state and after it."""
-    calls, messages, _, _ = own_calls(program, log_path)
-    requests = [call[0] for call in calls if call[2] == "SendMessageA" and DISPLAY_OFF_CALL in call[3]]
+    """What a blanked tick does, from a relay trace: its calls, repaints and time in the tick handler, and the
+    longest message in the worst gap between requests, in the first settle_s of the state and after it."""
+    calls, messages, _ = own_calls(program, log_path)
+    requests = [call[0] for call in calls if call[1] == "SendMessageA" and DISPLAY_OFF_CALL in call[2]]
     settled = [stamp for stamp in requests if stamp >= requests[0] + settle_s] if requests else []
     if len(settled) < 3:
         return {}
     ticks = [m for m in messages if m[2] == "WM_TIMER" and m[1] and any(m[0] <= r <= m[1] for r in settled)]
-    handler_ms = [(end - start) * 1000 for start, end, _, _ in ticks]
+    handler_ms = [(end - start) * 1000 for start, end, _ in ticks]
     blanked = [call for call in calls if settled[0] <= call[0] <= settled[-1]]
     return {
-        "per_s": (len(settled) - 1) / (settled[-1] - settled[0]),
-        "handler_median_ms": statistics.median(handler_ms) if handler_ms else None,
-        "handler_max_ms": max(handler_ms, default=None),
         "calls_per_tick": len(blanked) / (len(settled) - 1),
-        "paints_per_tick": sum(call[2] == "FillRect" for call in blanked) / (len(settled) - 1),
-        "median_gap_ms": statistics.median(b - a for a, b in zip(settled, settled[1:])) * 1000,
-        **worst_gap(settled, messages, ""),
-        **worst_gap([stamp for stamp in requests if stamp <= settled[0]], messages, "entering_"),
+        "paints_per_tick": sum(call[1] == "FillRect" for call in blanked) / (len(settled) - 1),
+        "handler_median_ms": statistics.median(handler_ms) if handler_ms else None,
+        "worst_gap": worst_gap(settled, messages),
+        "entering_worst_gap": worst_gap([stamp for stamp in requests if stamp <= settled[0]], messages),
     }
 
 
-def worst_gap(requests, messages, prefix):
-    """The worst gap between requests, the part of it spent in the window procedure, and its longest message."""
+def worst_gap(requests, messages):
+    """The longest message handled in the worst gap between requests, and that gap."""
     if len(requests) < 2:
-        return {}
+        return None
     start, end = max(zip(requests, requests[1:]), key=lambda gap: gap[1] - gap[0])
-    inside = [(max(a, start), min(b, end)) for a, b, _, _ in messages if b and a < end and b > start]
     longest = max((m for m in messages if m[1] and start <= m[0] < end), key=lambda m: m[1] - m[0], default=None)
-    return {
-        f"{prefix}worst_gap_ms": (end - start) * 1000,
-        f"{prefix}worst_gap_own_ms": covered_ms(inside),
-        f"{prefix}longest_message": f"{longest[2]}, {(longest[1] - longest[0]) * 1000:.0f} ms" if longest else "none",
-    }
-
-
-def covered_ms(spans):
-    """The time covered by (start, end) spans that may nest or overlap, in ms."""
-    total, reached = 0.0, -math.inf
-    for start, end in sorted(spans):
-        total += max(0.0, end - max(start, reached))
-        reached = max(reached, end)
-    return total * 1000
+    handled = f"{longest[2]}, {(longest[1] - longest[0]) * 1000:.0f} ms" if longest else "none"
+    return f"{handled}, of a {(end - start) * 1000:.0f} ms gap"
