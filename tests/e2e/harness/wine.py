@@ -142,14 +142,19 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
         self.processes.append(process)
         return process
 
-    def run(self, command, timeout, log="wine.log", cwd=None, env=None):  # to its end, or ended and TimeoutExpired
-        process = self.start(command, log=log, cwd=cwd, env=env)
-        try:
-            process.wait(timeout)
-        finally:
-            process.kill()  # only if it is still running
-            process.wait()
-            self.processes.remove(process)
+    def run(self, command, timeout, log="wine.log", cwd=None, env=None):
+        """To its end, or ended and TimeoutExpired; once more if Wine could not map it into memory."""
+        for _ in range(2):
+            process = self.start(command, log=log, cwd=cwd, env=env)
+            try:
+                process.wait(timeout)
+            finally:
+                process.kill()  # only if it is still running
+                process.wait()
+                self.processes.remove(process)
+            if process.returncode == 0 or not failed_to_start(process):
+                return process
+            print(f"Wine could not map the memory of {command}: started once more", flush=True)
         return process
 
     def windows_path(self, path, through_z=False):  # as programs here name it: on C: when it lies there, else Z:
