@@ -1,6 +1,6 @@
-"""Every question, answered as a person does: Yes by the real Enter key held down and by a real click on Yes, not Yes by a
-click on No, Escape and the close box; none of what Yes does follows from an answer that is not Yes, nor from the
-repeats and the release of the Enter that answered. A second copy from any folder and spelling of its path."""
+"""Every question, answered as a person does: Yes by the real Enter key held down and by a real click on Yes, not Yes
+by a click on No, Escape and the close box; none of what Yes does follows from an answer that is not Yes, nor from
+the repeats and the release of the Enter that answered. A second copy from any folder and spelling of its path."""
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main, startup_answered
