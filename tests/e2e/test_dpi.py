@@ -1,5 +1,4 @@
-"""Dimlux at 96 to 192 dpi, as Wine hands it to every program: in proportion, on the same pixel after a restart,
-no write while idle, blanked over the whole screen with a caption of the designed size."""
+"""Dimlux at 96 to 192 dpi: in proportion, on the same pixel after a restart, no idle write, blanked over the screen."""
 from .harness.case import DimluxTestCase, main
 from .harness.dimlux import CMD_SETTINGS, CMD_TURN_OFF, FACES, button, settings_writes
 from .harness.wine import SCREEN, Screenshot
@@ -17,8 +16,7 @@ class Dpi(DimluxTestCase):
             with self.subTest(dpi=dpi):
                 self.new_prefix(f"dpi_{dpi}")
                 self.prefix.set_dpi(dpi)
-                # From 144 dpi on the designed place lies beyond this screen's right edge: it opens inside it.
-                process, first = self.start_first_run(stores=dpi >= 144)
+                process, first = self.start_first_run(stores=dpi >= 144)  # from 144 dpi on, moved inside the screen
                 self.close(process)
                 written = [*PLACE_ORDER, "Startup", *(PLACE_ORDER if dpi >= 144 else [])]  # the seed, and the move
                 self.assertEqual(written, settings_writes(process.log_path), "more than the seed written")
@@ -39,8 +37,7 @@ class Dpi(DimluxTestCase):
                 x, y, width, height = blanked["rect"]  # at -2, -5 (is_turned_off)
                 self.assertGreaterEqual(x + width, SCREEN[0])
                 self.assertGreaterEqual(y + height, SCREEN[1])
-                # Below the caption bar the screen is the red face, bare but for its caption in the middle, as
-                # high as the designed 12 points at this dpi in the font Wine puts in the place of Impact.
+                # Below the caption bar the red face, its caption in the middle as high as 12 points in Wine's Impact.
                 x, y, width, height = blanked["client"]
                 ink = shot.ink([x + 4, y + 4, width - 8, height - 8], FACES[CMD_TURN_OFF])
                 font = self.prefix.driver("inkheight", "Impact", pixels(240, dpi), "Turn On")["height"]

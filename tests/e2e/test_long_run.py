@@ -1,5 +1,4 @@
-"""A long run under Wine, compressed: no growth over a minute blanked and a minute normal, and 200 quick
-Turn Off / Turn On cycles by keyboard that end where they began without one settings write (--long)."""
+"""A long run, compressed (--long): no growth blanked, normal and over 200 quick cycles by keyboard, nothing written."""
 import os
 import time
 import unittest

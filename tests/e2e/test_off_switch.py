@@ -1,5 +1,4 @@
-"""Dimlux.exe /off under Wine, as the first start ever and to a running copy in each state; an unknown switch refused;
-a second copy's wake-up carried by a window message where the running copy's folder cannot take the wake-up file."""
+"""Dimlux.exe /off first and to a running copy in each state; an unknown switch; a wake-up by message, not by file."""
 import time
 
 from .harness import dimlux

@@ -1,6 +1,5 @@
-"""Every question, answered as a person does: Yes by the real Enter key held down and by a real click on Yes, not Yes
-by a click on No, Escape and the close box; none of what Yes does follows from an answer that is not Yes, nor from
-the repeats and the release of the Enter that answered. A second copy from any folder and spelling of its path."""
+"""Every question answered Yes by a real Enter held down and a click, and not by No, Escape and the close box: nothing
+that Yes does follows the others, nor the Enter's repeats and release once the box is gone. Second copies' paths."""
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main, startup_answered
@@ -34,14 +33,18 @@ class Questions(DimluxTestCase):
         for way in YES + NOT_YES:
             with self.subTest(way):
                 self.new_prefix(f"first_run_{way.replace(' ', '_')}")
-                self.prefix.put_readme()
+                if way == "click Yes":  # without a readme beside it: the web page
+                    self.prefix.record_browsing()
+                else:
+                    self.prefix.put_readme()
                 self.step(self.prefix.start_dimlux, windows=["Dimlux"], stores=True)
-                readme = ["readme.txt - Notepad"] if way in YES else []
+                readme = ["readme.txt - Notepad"] if way == "Return" else []
                 self.step(lambda: self.answer("Dimlux", way), windows=[WIDGET, *readme])
+                if way == "click Yes":
+                    self.assertTrue(self.prefix.browsed().startswith("http://"), "the web page")
 
     def test_the_second_copy_question_from_any_folder_and_spelling(self):
-        """Started from another folder, the same path in lower case, through drive Z: and by its 8.3 name; Yes brings
-        the running widget to the corner through the file in its folder, and no file is left in either folder."""
+        """From another folder, in lower case, through drive Z:, by its 8.3 name; no file left in either folder."""
         self.start_first_run()
         exe = self.prefix.program_win_path("Dimlux.exe")
         other = self.prefix.copy_dimlux(OTHER_DIR)

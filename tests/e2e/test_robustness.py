@@ -1,5 +1,4 @@
-"""Dimlux under Wine on real desks and when things go wrong: five copies racing from two folders, a wake-up file held
-open for a moment or for good, and a folder whose name the system's ANSI code page cannot hold."""
+"""Five copies racing from two folders, a wake-up file held open for a while or for good, a folder named in Unicode."""
 
 from .harness import dimlux
 from .harness.case import WIDGET, DimluxTestCase, main
@@ -7,8 +6,7 @@ from .harness.dimlux import CMD_SETTINGS, IDNO, IDOK, IDYES, button, is_normal, 
 from .harness.wine import poll
 
 ANSWERS = (IDYES, IDNO, IDYES, IDNO)  # the racing second copies', in the order their boxes are found
-# Cyrillic, a symbol, Japanese and Chinese: none of them in code page 1252.
-FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"
+FOREIGN_DIR = "Users/Инструменты ☼/ツール 工具"  # Cyrillic, a symbol, Japanese, Chinese: none in code page 1252
 ARABIC_DECIMAL_SEPARATOR = "\u066b"  # two bytes in UTF-8
 LOCK_SECONDS = 2  # a moment's lock, as a sync client or a scanner holds a new file
 
@@ -47,15 +45,13 @@ class Robustness(DimluxTestCase):
         self.assertEqual(0, self.wait_for_exit(second))
         self.assertEqual(dimlux.WAKE_UP_CONTENT, wake_up_file.read_bytes())
         self.prefix.lock("getup.txt", LOCK_SECONDS)
-        # Back to normal while the file is held.
-        self.step(lambda: self.display.click(*dimlux.MIDDLE), at_the_corner, stores=True)
+        self.step(lambda: self.display.click(*dimlux.MIDDLE), at_the_corner, stores=True)  # Turn On, the file held
         self.assertFalse(wake_up_file.exists())
 
         self.blank(self.widget)
         wake_up_file.write_bytes(dimlux.WAKE_UP_CONTENT)
         self.prefix.lock("getup.txt", 600)
-        # Back to normal, the file stays held: after the tries one box, the only one while ticks go on, naming the
-        # failure and the file; OK ends Dimlux and the file stays.
+        # Back to normal, the file held for good: after the tries one box names it; OK ends Dimlux, the file stays.
         self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal, [WIDGET, "Dimlux"])
         box = self.step(lambda: self.prefix.answer("Dimlux", IDOK), windows=[])
         self.assertEqual([IDOK], box["buttons"])

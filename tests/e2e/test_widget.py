@@ -1,5 +1,4 @@
-"""The widget under Wine as a person uses it: every input on every control, as the screen shows it; the tip; the focus;
-blanking; start with Windows; the place kept up to the end of a session; stored values as Wine's registry gives them."""
+"""The widget under Wine as a person uses and sees it, to the end of a session; stored values as Wine gives them."""
 import re
 from bisect import bisect_left
 from collections import Counter
@@ -9,9 +8,8 @@ from .harness.case import WIDGET, DimluxTestCase, main
 from .harness.dimlux import CMD_OPT, CMD_SETTINGS, CMD_TURN_OFF, IDNO, button, face, is_normal, is_turned_off, middle
 from .harness.wine import Screenshot, poll
 
-# Every input on every control, in the order walked: a click, a double click, or Tab or Shift+Tab to the control and
-# Enter or Space there, once or held down (Enter acts on its release, so that a key held on "+" cannot answer the
-# question it opens); no mouse on "?", which lies beyond the client area.
+# Every input on every control, in the order walked; Enter acts on its release, so that a key held on "+" cannot answer
+# the question it opens; no mouse on "?", which lies beyond the client area.
 INPUTS = {
     CMD_TURN_OFF: ["click", "double click", "Tab Return", "shift+Tab space", "Tab hold space", "shift+Tab hold Return"],
     CMD_SETTINGS: ["click", "double click", "Tab Return", "shift+Tab space", "shift+Tab hold space", "Tab hold Return"],
@@ -75,8 +73,7 @@ class Widget(DimluxTestCase):
             self.step(action, lambda w: [w["rect"], is_normal(w), w["focus"]] == [window["rect"], True, CMD_OPT])
 
     def reach(self, control_id, key):
-        """One step: the key pressed as often as it takes, at least once, to bring the focus to that button in tab order
-        (or backwards)."""
+        """One step: the key pressed as often as it takes, at least once, to bring the focus to that button."""
         order = TAB_ORDER if key == "Tab" else TAB_ORDER[::-1]
         focused = self.prefix.main_window()["focus"]
         presses = (order.index(control_id) - order.index(focused) - 1) % len(order) + 1
@@ -102,8 +99,7 @@ class Widget(DimluxTestCase):
         self.assertEqual(far_corner(raised[control], 1), far_corner(pressed[control]), "a pixel lower, further right")
 
     def assert_drawn(self, window, focused, pressed=None):
-        """Each face in its colour, raised but for `pressed`, the focus rectangle on `focused` only, each caption
-        centred; returns each caption's ink box."""
+        """Each face in its colour, raised but `pressed`, the focus on `focused`, its caption centred; the ink boxes."""
         shot = Screenshot(self.display)
         inks = {}
         for control_id, colour in dimlux.FACES.items():
@@ -118,9 +114,8 @@ class Widget(DimluxTestCase):
         return inks
 
     def show_tip(self, window, control):
-        """The pointer comes to rest on the button from the other one, its tip just below it. (Wine sends no leave on
-        the way to the caption or beyond its windows, after which the same button would start no new hover; and the
-        other button's leave, late, makes the next move on this one start a hover again: that move comes here.)"""
+        """The pointer comes to rest on the button from the other one, its tip just below it. (Wine sends no leave
+        beyond its windows, so a button starts a new hover only on the move after the other button's late leave.)"""
         x, y = middle(window, control)
         other = middle(window, CMD_SETTINGS if control == CMD_TURN_OFF else CMD_TURN_OFF)
 
@@ -145,14 +140,12 @@ class Widget(DimluxTestCase):
             nudge = ("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
             self.step(lambda: self.display.xdotool(*nudge), is_turned_off, tip=None)
             action = lambda: self.display.click(*middle(window, CMD_SETTINGS))
-        # The widget back under a pointer at rest on "+", whose tip may then come.
-        rest = None if given == "click" else False
+        rest = None if given == "click" else False  # a pointer left at rest on "+" may bring its tip
         self.step(action, lambda w: is_normal(w) and w["rect"] == window["rect"], tip=rest)
         self.assert_drawn(self.widget, CMD_TURN_OFF)
 
     def assert_startup_switched(self, window, given, action):
-        """The start-with-Windows question opens, once; while it is open no face is pressed or focused. Yes switches;
-        then its tip has the new text, and leaving the button hides it."""
+        """The question opens, once, no face pressed or focused; Yes switches, and the tip tells the new choice."""
         self.step(action, lambda w: w["focus"] == 0, [WIDGET, "Dimlux Startup"])
         if given == "click":
             self.assert_drawn(window, None)
@@ -163,9 +156,8 @@ class Widget(DimluxTestCase):
             self.step(lambda: self.display.move_pointer(0, 0))
 
     def assert_display_off_requests(self, process, window):
-        """The first blanking: requests at 30/s or more in every second of it, through a nudged mouse and up to Turn On
-        (none after it: the step check). Counted by the second, so that a busy machine's stall of a few tenths is no
-        fault, but requests that pause for most of a second are."""
+        """The first blanking: 30 requests or more in every second of it, up to Turn On; counted by the second, so that
+        a busy machine's stall of a few tenths is no fault, but requests that pause for most of a second are."""
         requests, restored_at = dimlux.display_off_requests(process.log_path, window["hwnd"])
         self.assertIsNotNone(restored_at, "no restore in the trace")
         self.assertGreater(restored_at - requests[0], 1.5, "blanked for a second and a half or more")
@@ -174,13 +166,11 @@ class Widget(DimluxTestCase):
         self.assertGreaterEqual(fewest, MIN_REQUESTS_PER_SECOND, "display-off requests in the sparsest second")
 
     def test_stored_values_as_wine_gives_them(self):
-        # Where Wine's registry could differ from the fake: a text filling the 255-byte buffer is used; one that
-        # overflows it with its NUL, a REG_DWORD and an absent value are repaired as a first run stores them.
+        # A text filling the 255-byte buffer is used; one that overflows it with its NUL, a REG_DWORD, none: repaired.
         filling = "0" * 251 + "3015"
         dword = (dimlux.REG_DWORD, (3015).to_bytes(4, "little"))
         self.prefix.set_values({"Left": dimlux.sz(filling, nul=False), "Top": dimlux.sz(filling), "Bottom": dword})
-        # Each text Dimlux writes is counted without its NUL: seen at the call, since the stored bytes cannot show it
-        # (Wine's registry counts in a NUL that follows the text given).
+        # Each text written is counted without its NUL: seen at the call, as Wine stores a NUL either way.
         self.prefix.set_values({"RelayInclude": dimlux.sz("advapi32.RegSetValueExA")}, "Software\\Wine\\Debug")
         process = self.step(lambda: self.prefix.start_dimlux(debug=dimlux.TRACE + ",+relay"), stores=True)
         self.assertEqual([3015 // dimlux.TWIPS, *DESIGNED_RECT[1:]], self.widget["rect"])

@@ -126,6 +126,16 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
         for view in ("/reg:32", "/reg:64"):
             self.run([WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
 
+    def record_browsing(self):  # winebrowser then hands a web address to a stand-in, which writes it in browsed.txt
+        browser = self.folder / "browser.sh"
+        browser.write_text(f'#!/bin/sh\necho "$1" > "{self.folder}/browsed.txt"\n')
+        browser.chmod(0o755)
+        self.set_values({"Browsers": sz(str(browser))}, "Software\\Wine\\WineBrowser")
+
+    def browsed(self):  # the address the stand-in was given, or "" if none came within 10 s
+        browsed = self.folder / "browsed.txt"
+        return poll(lambda: browsed.is_file() and browsed.read_text(), 10) or ""
+
     def program_file(self, name):  # in Dimlux's folder
         return self.path / "drive_c" / self.program_dir / name
 
