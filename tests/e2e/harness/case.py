@@ -1,6 +1,5 @@
-"""The e2e tests' base class, whose cases are lists of steps (a person's input, a program's start), and their main().
-The cases of a file share one Xvfb display; each gets a fresh prefix in $DIMLUX_E2E_ROOT/<file>/<case>
-(build/win64/e2e by default), removed afterwards (the logs stay)."""
+"""The e2e tests' base class, whose cases are steps (a person's input, a program's start), and their main(). The cases
+of a file share one Xvfb display; each gets a fresh prefix in $DIMLUX_E2E_ROOT/<file>/<case>, removed after it."""
 import os
 import sys
 import time
@@ -52,8 +51,7 @@ class DimluxTestCase(unittest.TestCase):
         return result
 
     def wait_for_windows(self, expected, until, any_tip=False, timeout=dimlux.WAIT):
-        """The widget (None if it is not shown) once the windows shown are the ones expected (and a tip or none, for
-        any_tip) and until(widget) holds."""
+        """The widget (or None) once the windows shown are those expected (any tip, for any_tip) and until(it) holds."""
         last = {}
 
         def reached():
@@ -85,8 +83,7 @@ class DimluxTestCase(unittest.TestCase):
         self.assertEqual([IDYES, IDNO], box["buttons"])
 
     def start_first_run(self, stores=False):
-        """Starts Dimlux in an empty prefix, answers the first-run question No (after which it `stores` the place where
-        it opens when the designed one lies off the screen); returns the process and the window."""
+        """A first run answered No (it `stores` where it opens if the designed place is off screen): process, window."""
         process = self.step(self.prefix.start_dimlux, windows=["Dimlux"], stores=True)
         self.step(lambda: self.answer_question("Dimlux", IDNO, dimlux.FIRST_RUN_TEXT), stores=stores)
         return process, self.widget
@@ -99,8 +96,7 @@ class DimluxTestCase(unittest.TestCase):
         return process
 
     def answer_startup(self, question, caption):
-        """Answers Yes to the start-with-Windows question; checks the caption, the focus back on Turn Off, the Run
-        entry (the quoted path of Dimlux.exe, or none) and "Startup"."""
+        """Yes to the start-with-Windows question; the caption, the focus back on Turn Off, the Run entry, "Startup"."""
         answer = lambda: self.answer_question("Dimlux Startup", IDYES, question)
         self.step(answer, startup_answered(caption), stores=True)
         self.assert_startup(caption)
@@ -128,8 +124,7 @@ class DimluxTestCase(unittest.TestCase):
         self.assertEqual(0, self.wait_for_exit(process))
 
     def click_caption(self, window):
-        """A real click left of the title, which gives the window the X keyboard focus; the pointer then goes where a
-        blanked face brings up no tip."""
+        """A real click on the caption, which gives the X keyboard focus; then the pointer where no tip can come."""
         self.display.click(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2)
         time.sleep(0.3)
         self.display.move_pointer(*dimlux.CAPTION_BAR)
