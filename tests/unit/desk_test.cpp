@@ -4,16 +4,14 @@
 namespace dimlux::test {
 namespace {
 
-using Monitors = std::vector<FakePlatform::Monitor>;
 const FakePlatform::Monitor kPrimary{{0, 0, 1024, 768}, {0, 0, 1024, 728}};  // a taskbar at the bottom
 const FakePlatform::Monitor kLeftOfIt{{-1280, -200, 1280, 1024}, {-1280, -200, 1280, 1024}};
 
 // A stored place in pixels on a set of displays, and where the widget opens (122 x 47 px, caption bar 20 px).
 struct StoredPlace {
   const char* name;
-  Monitors monitors;
-  int left, top;
-  int openLeft, openTop;
+  std::vector<FakePlatform::Monitor> monitors;
+  int left, top, openLeft, openTop;
 };
 
 TEST_F(MainTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTurnOnChecksItAgain) {
@@ -47,16 +45,13 @@ TEST_F(MainTest, APlaceNoDisplayShowsEnoughOfOpensInsideTheNearestWorkAreaAndTur
 // How many ticks a lock takes that lasts, counted afresh after one that did not (which Wine proves, in seconds).
 TEST_F(MainTest, AWakeUpFileHeldForGoodStopsTheRunningCopyOnTheSixthTick) {
   LoadStored();
-  fake.wakeUpFile = true;
-  fake.heldFor = 5;  // taken on the sixth tick
+  fake.wakeUpFile = 5;  // taken on the sixth tick
   for (int tick = 1; tick <= 6; ++tick) main.tmrSticky_Timer();
-  fake.wakeUpFile = true;
-  fake.heldFor = 1000;
+  fake.wakeUpFile = 1000;
   for (int tick = 1; tick <= 5; ++tick) main.tmrSticky_Timer();
   EXPECT_TRUE(fake.boxes.empty());
   main.tmrSticky_Timer();
-  EXPECT_EQ(fake.boxes.back().text, std::string("Could not delete the wake-up file:\r\n") + kWakeUpFile);
-  EXPECT_EQ(main.ExitCode(), 3);
+  EXPECT_EQ(fake.boxes.size(), 1u);  // its text and the exit code: e2e
 }
 
 }  // namespace
