@@ -30,9 +30,8 @@ void Check(bool condition) {
 bool Converted(std::string text, bool isStartup, const std::string& separator, std::int64_t* number) {
   const std::int64_t max = isStartup ? INT16_MAX : INT32_MAX;
   if (!ParseSetting(text, separator, -max - 1, max, number)) return false;
-  const std::size_t at = text.find(separator);
-  const bool fraction = at != std::string::npos && text.find_first_of("123456789", at) != std::string::npos;
-  if (at != std::string::npos) text.replace(at, separator.size(), ".");
+  std::replace(text.begin(), text.end(), separator[0], '.');  // the one separator a number read has, as strtod reads it
+  const bool fraction = text.find_first_of("123456789", text.find('.')) != std::string::npos;
   const double asDouble = std::strtod(text.c_str(), nullptr), low = static_cast<double>(*number);
   Check(fraction ? low <= asDouble && asDouble <= low + 1 : asDouble == low);
   return true;

@@ -27,8 +27,7 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   EXPECT_EQ(fake.keys.count(Key::kSettings), 0u) << "the registry was used";
 }
 
-// A Run key that cannot be opened, or an exe path that the platform cannot have whole (too long for its buffers),
-// on enabling (a stored "2": only 1 means enabled) with one error box, and on disabling with none.
+// A Run key that cannot be opened, or an exe path the platform cannot have whole; only a stored 1 means enabled.
 TEST_F(MainTest, ARunEntryThatCannotBeWrittenFailsEnablingLoudlyAndDisablingSilently) {
   for (const auto& [runKeyDenied, startup, errors] : {std::tuple{false, "2", 1}, {true, "2", 1}, {true, "1", 0}}) {
     fake = FakePlatform();
