@@ -40,7 +40,7 @@ class FakePlatform final : public Platform {
   bool runningCopy = false;
   // What leaving the wake-up file gives; none: the running copy is still starting, its folder and window not found.
   std::optional<FileWrite> leaving = FileWrite::kWritten;
-  int wakeUpFile = -1;  // -1: none; else how many more tries to take it fail, as if another program held it
+  int wakeUpFile = -1;  // this copy's: -1 none; else how many more tries to take it fail, as if another program held it
   int sleptMs = 0;
   std::string decimalSeparator = ".";
   std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path that cannot be had whole
