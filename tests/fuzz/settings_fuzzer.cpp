@@ -1,10 +1,9 @@
-// libFuzzer target: whatever texts the five settings values hold, Form_Load starts the widget. Each value is
-// either used as read (and left alone) or rewritten as a first run stores it; nothing else happens.
-// Input: byte 0 bit 0 picks "," as the decimal separator, bits 1-2 the display density; then per value (Top, Left,
-// Bottom, Right, Startup) a kind byte (bits 0-2 zero: absent), a 2-byte little-endian length and that many bytes
-// of text, of which a read gives at most 255. Missing input: absent values.
-// With bit 7 of byte 0 set, the rest is a command line instead: Dimlux starts on it (a plain start or one that
-// turns the display off), or refuses it with one box of bounded text and does nothing else.
+// libFuzzer target: whatever texts the five settings values hold, Form_Load starts the widget; each value is used as
+// read (and left alone) or rewritten as a first run stores it, and nothing else happens. Input: byte 0 bit 0 picks
+// "," as the decimal separator, bits 1-2 the display density; then per value (Top, Left, Bottom, Right, Startup) a
+// kind byte (bits 0-2 zero: absent), a 2-byte little-endian length and that many bytes of text, of which a read gives
+// at most 255; missing input: absent values. With bit 7 of byte 0 set, the rest is a command line instead: Dimlux
+// starts on it (blanked for the switch), or refuses it with one box of bounded text and does nothing else.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -27,15 +26,12 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// What reading a value must give: the number its text spells, rounded down and in range; or nothing. A C-library
-// double must agree with it.
+// Whether a value's text reads as a number, rounded down and in range, that a C-library double agrees with.
 bool Converted(std::string text, bool isStartup, const std::string& separator, std::int64_t* number) {
-  const std::int64_t min = isStartup ? INT16_MIN : INT32_MIN;
   const std::int64_t max = isStartup ? INT16_MAX : INT32_MAX;
-  if (!ParseSetting(text, separator, min, max, number)) return false;
-  const std::size_t at = text.find(separator);
-  const bool fraction = at != std::string::npos && text.find_first_of("123456789", at) != std::string::npos;
-  if (at != std::string::npos) text.replace(at, separator.size(), ".");
+  if (!ParseSetting(text, separator, -max - 1, max, number)) return false;
+  std::replace(text.begin(), text.end(), separator[0], '.');  // the one separator a number read has, as strtod reads it
+  const bool fraction = text.find_first_of("123456789", text.find('.')) != std::string::npos;
   const double asDouble = std::strtod(text.c_str(), nullptr), low = static_cast<double>(*number);
   Check(fraction ? low <= asDouble && asDouble <= low + 1 : asDouble == low);
   return true;
@@ -53,15 +49,14 @@ void RunCommandLine(std::string_view commandLine) {
   test::FakePlatform platform;
   const int exitCode = StartProgram(platform, commandLine);
   const Request request = ParseCommandLine(commandLine);
-  if (request == Request::kUnknown) {
-    Check(exitCode == 1 && platform.boxes.size() == 1 && platform.captions.empty() && !platform.wakeUpFile);
-    Check(platform.keys.size() == 1);  // the Run key alone, as it was
-    const std::string& text = platform.boxes[0].text;
-    Check(text.size() < 256 && std::count(text.begin(), text.end(), '\n') == 3);
+  if (request != Request::kUnknown) {
+    Check(exitCode == 0 && platform.timerEnabled.at(Timer::tmrSticky));
+    Check((request == Request::kTurnOff) == (platform.captions.at(Control::cmdTurnOff) == "Turn On"));
     return;
   }
-  Check(exitCode == 0 && platform.timerEnabled[Timer::tmrSticky] && platform.keys.size() == 2);
-  Check((request == Request::kTurnOff) == (platform.captions.at(Control::cmdTurnOff) == "Turn On"));
+  Check(exitCode == 1 && platform.boxes.size() == 1 && platform.keys.size() == 1);  // the Run key alone, as it was
+  const std::string& text = platform.boxes[0].text;
+  Check(text.size() < 256 && std::count(text.begin(), text.end(), '\n') == 3);
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {
@@ -70,14 +65,13 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     return;
   }
   std::size_t at = 0;
-  auto byte = [&] { return at < size ? data[at++] : std::uint8_t{0}; };
+  auto byte = [&] { return at < size ? data[at++] : std::uint8_t{0}; };  // past the end: 0, an absent value
   test::FakePlatform firstRun, platform;
   Main seeded(firstRun), main(platform);
   const std::uint8_t flags = byte();
   Start(firstRun, seeded, flags);
   auto& values = platform.keys[Key::kSettings];
   for (const char* name : kNames) {
-    if (at >= size) break;
     const std::uint8_t kind = byte() & 7;
     const std::size_t length = std::min<std::size_t>(byte() | (std::size_t{byte()} << 8), size - at);
     if (kind != 0)

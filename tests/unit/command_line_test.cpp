@@ -1,8 +1,10 @@
 #include "app/command_line.h"
 
-#include "tests/unit/main_fixture.h"
+#include <gtest/gtest.h>
 
-namespace dimlux::test {
+#include <string>
+
+namespace dimlux {
 namespace {
 
 TEST(CommandLine, OnlyTheOneSwitchInAnyCaseTurnsTheDisplayOff) {
@@ -23,14 +25,5 @@ TEST(CommandLine, ALongUnknownCommandLineIsShownCutOnAWholeCharacter) {
                       "\r\n\r\nIt knows one switch: /off, which turns the display off at once.");
 }
 
-// A folder the user cannot write is not tried for seconds: the wish goes by window message at once.
-TEST_F(MainTest, ASecondCopyThatCannotWriteTheWakeUpFilePostsTheWishAtOnce) {
-  fake.runningCopy = true;
-  fake.leaving = FileWrite::kRefused;
-  fake.yesAnswers = 1;
-  EXPECT_EQ(StartProgram(fake), 0);  // the message it posts: e2e
-  EXPECT_EQ(fake.sleptMs, 0);
-}
-
 }  // namespace
-}  // namespace dimlux::test
+}  // namespace dimlux

@@ -38,12 +38,9 @@ class FakePlatform final : public Platform {
   float tpp = 15;                                                         // twips per pixel
   std::vector<Monitor> monitors{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};  // the primary, a taskbar at the bottom
   bool runningCopy = false;
-  // What leaving the wake-up file gives (kRefused: a folder the user cannot write; a file held for a moment is left
-  // to the tests under Wine); none: the running copy is still starting, its folder and window not found yet.
+  // What leaving the wake-up file gives; none: the running copy is still starting, its folder and window not found.
   std::optional<FileWrite> leaving = FileWrite::kWritten;
-  bool wakeUpFile = false;   // in the folder that both copies are kept in
-  int heldFor = 0;           // how many more tries to take it fail, as if another program held it
-  std::vector<Wish> posted;  // to the running copy, whether or not a window took them
+  int wakeUpFile = -1;  // this copy's: -1 none; else how many more tries to take it fail, as if another program held it
   int sleptMs = 0;
   std::string decimalSeparator = ".";
   std::string exePath = "C:\\Program Files\\Dimlux\\Dimlux.exe";  // "": a path that cannot be had whole
@@ -60,9 +57,7 @@ class FakePlatform final : public Platform {
     if (KeyOpens(key)) keys[key][name] = text;
     return KeyOpens(key);
   }
-  void DeleteValue(Key key, const char* name) override {
-    if (KeyOpens(key)) keys[key].erase(name);
-  }
+  void DeleteValue(Key key, const char* name) override { keys[key].erase(name); }
 
   bool CreateForm(const FormDesign& design, FormEvents&) override {
     window = {Px(design.clientLeft) - kSide, Px(design.clientTop) - kTop, Px(design.clientWidth) + 2 * kSide,
@@ -105,19 +100,14 @@ class FakePlatform final : public Platform {
   void MarkThisCopy() override {}
   FileWrite LeaveWakeUpFile(Text* path) override {
     *path = Text(leaving ? kWakeUpFile : "");
-    wakeUpFile = wakeUpFile || leaving == FileWrite::kWritten;
     return leaving.value_or(FileWrite::kRefused);
   }
   WakeUpFile TakeWakeUpFile(Text* path) override {
     *path = Text(kWakeUpFile);
-    if (!wakeUpFile) return WakeUpFile::kAbsent;
-    wakeUpFile = heldFor-- > 0;  // it stays while it is held
-    return wakeUpFile ? WakeUpFile::kHeld : WakeUpFile::kTaken;
+    if (wakeUpFile < 0) return WakeUpFile::kAbsent;
+    return wakeUpFile-- > 0 ? WakeUpFile::kHeld : WakeUpFile::kTaken;
   }
-  bool PostWish(Wish wish) override {
-    posted.push_back(wish);
-    return leaving.has_value();
-  }
+  bool PostWish(Wish) override { return leaving.has_value(); }
   Text FileBesideExe(std::string_view) override { return {}; }  // no readme beside it
   Text ExePath() override { return Text(exePath); }
   Text DecimalSeparator() override { return Text(decimalSeparator); }

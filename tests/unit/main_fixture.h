@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -17,44 +18,31 @@
 namespace dimlux::test {
 
 using ::testing::ElementsAre;
-using ::testing::Field;
 
-// A line of the table of stored texts (settings_cases.txt): the case, the text, the number it gives or "repair".
-struct Case {
-  std::string name, text, result;
-};
-
-// In a case's text, {C*N} stands for N times the character C.
-inline std::vector<Case> Cases() {
-  std::vector<Case> cases;
+// The lines of the table of stored texts (settings_cases.txt): the case, the text, the number it gives or "repair".
+// A text may begin with {C*N}, which stands for N times the character C.
+inline std::vector<std::array<std::string, 3>> Cases() {
+  const std::regex fields(R"(([^#|][^|]*)\|(?:\{(.)\*(\d+)\})?([^|]*)\|([^|]*))");
   std::ifstream file(DIMLUX_SETTINGS_CASES);
-  const std::regex fields("([^|]*)\\|([^|]*)\\|([^|]*)");
-  const std::regex repeat("\\{(.)\\*(\\d+)\\}");
+  std::vector<std::array<std::string, 3>> cases;
+  std::smatch m;
   for (std::string line; std::getline(file, line);) {
-    std::smatch m, r;
-    if (line.starts_with("#") || !std::regex_match(line, m, fields)) continue;
-    std::string text = m[2];
-    while (std::regex_search(text, r, repeat)) text.replace(r.position(), r.length(), std::stoi(r[2]), r.str(1)[0]);
-    cases.push_back({m[1], text, m[3]});
+    if (!std::regex_match(line, m, fields)) continue;
+    const std::string repeated(m[3].matched ? std::stoi(m[3]) : 0, m.str(2)[0]);
+    cases.push_back({m[1], repeated + m.str(4), m[5]});
   }
   return cases;
 }
 
 class MainTest : public ::testing::Test {
  protected:
-  void Load() {
-    fake.CreateForm(kMainDesign, main);
-    main.Form_Load();
-  }
-
   // Starts at 200, 100 px with a 122 x 47 px frame (116 x 24 px client).
   void LoadStored(const std::string& startup = "0", const std::string& top = "1500", const std::string& left = "3000") {
     fake.keys[Key::kSettings] = {
         {"Top", top}, {"Left", left}, {"Bottom", "705"}, {"Right", "1830"}, {"Startup", startup}};
-    Load();
+    fake.CreateForm(kMainDesign, main);
+    main.Form_Load();
   }
-
-  std::string SettingsCaption() { return fake.captions[Control::cmdSettings]; }
 
   std::string Stored(const std::string& name, Key key = Key::kSettings) {
     return fake.keys[key].count(name) ? fake.keys[key][name] : "<absent>";

@@ -9,7 +9,7 @@ const Box kAddError{"Error adding Dimlux to system startup!", "Dimlux", "error"}
 // Where the readme that the zip ships beside the exe is missing: the web page. (The question's text: e2e.)
 TEST_F(MainTest, FirstRunYesOpensTheWebPageWithoutAReadmeBesideTheExe) {
   fake.yesAnswers = 1;
-  Load();
+  EXPECT_EQ(StartProgram(fake), 0);
   EXPECT_THAT(fake.opened, ElementsAre(kReadmeUrl));
 }
 
@@ -19,7 +19,6 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   const Box registryError{std::string("Error while accessing the registry!\r\nPlease contact ") + kSupportEmail,
                           "Dimlux", "warning"};
   EXPECT_THAT(fake.boxes, ElementsAre(registryError));
-  EXPECT_FALSE(fake.timerEnabled[Timer::tmrSticky]);
   EXPECT_FALSE(fake.shown) << "the window was shown before the error";
 
   fake = FakePlatform();
@@ -28,27 +27,22 @@ TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   EXPECT_EQ(fake.keys.count(Key::kSettings), 0u) << "the registry was used";
 }
 
-// A Run key that cannot be opened, or an exe path that the platform cannot have whole (too long for its buffers).
+// A Run key that cannot be opened, or an exe path the platform cannot have whole; only a stored 1 means enabled.
 TEST_F(MainTest, ARunEntryThatCannotBeWrittenFailsEnablingLoudlyAndDisablingSilently) {
-  for (const bool runKeyDenied : {false, true}) {
+  for (const auto& [runKeyDenied, startup, errors] : {std::tuple{false, "2", 1}, {true, "2", 1}, {true, "1", 0}}) {
     fake = FakePlatform();
     if (runKeyDenied) fake.deniedKeys.insert(Key::kRun);
     fake.exePath = runKeyDenied ? fake.exePath : "";
-    LoadStored("2");  // only 1 means enabled
+    LoadStored(startup);
     fake.yesAnswers = 1;
     main.cmdSettings_Click();
-    EXPECT_THAT(fake.boxes, ElementsAre(Field(&Box::title, "Dimlux Startup"), kAddError));
+    const std::vector<Box> afterTheQuestion(fake.boxes.begin() + 1, fake.boxes.end());
+    EXPECT_EQ(fake.boxes.front().title, "Dimlux Startup");
+    EXPECT_EQ(afterTheQuestion, std::vector<Box>(errors, kAddError));
     EXPECT_EQ(Stored("Dimlux", Key::kRun), "<absent>");
     EXPECT_EQ(Stored("Startup"), "0");
-    EXPECT_EQ(SettingsCaption(), "+");
+    EXPECT_EQ(fake.captions[Control::cmdSettings], "+");
   }
-  LoadStored("1");
-  fake.yesAnswers = 1;
-  fake.boxes.clear();
-  main.cmdSettings_Click();
-  EXPECT_THAT(fake.boxes, ElementsAre(Field(&Box::title, "Dimlux Startup"))) << "no error box on disabling";
-  EXPECT_EQ(Stored("Startup"), "0");
-  EXPECT_EQ(SettingsCaption(), "+");
 }
 
 // Still starting, or its path cannot be had whole either: it is looked for a few seconds, then the stop box says so.
@@ -69,6 +63,15 @@ TEST_F(MainTest, ARunningCopyThatCannotBeFoundStopsTheSecondCopyAfterAFewSeconds
     EXPECT_EQ(fake.sleptMs, 5000) << commandLine;
     EXPECT_EQ(fake.boxes.back().text, stop);
   }
+}
+
+// A folder the user cannot write is not tried for seconds: the wish goes by window message at once.
+TEST_F(MainTest, ASecondCopyThatCannotWriteTheWakeUpFilePostsTheWishAtOnce) {
+  fake.runningCopy = true;
+  fake.leaving = FileWrite::kRefused;
+  fake.yesAnswers = 1;
+  EXPECT_EQ(StartProgram(fake), 0);  // the message it posts: e2e
+  EXPECT_EQ(fake.sleptMs, 0);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "settings/settings.h"
 
-#include <vector>
-
 #include "tests/unit/main_fixture.h"
 
 namespace dimlux::test {
@@ -9,12 +7,12 @@ namespace {
 
 TEST_F(MainTest, EachStoredTextOfLeftIsUsedRoundedDownOrRepairedAlone) {
   ASSERT_EQ(Cases().size(), 11u);
-  for (const Case& c : Cases()) {
-    SCOPED_TRACE(c.name);
-    LoadStored("1", "1500", c.text);
-    const bool repaired = c.result == "repair";
-    EXPECT_EQ(main.lngLeft, repaired ? 10635 : std::stoi(c.result));
-    EXPECT_EQ(Stored("Left"), repaired ? "10635" : c.text);
+  for (const auto& [name, text, result] : Cases()) {
+    SCOPED_TRACE(name);
+    LoadStored("1", "1500", text);
+    const bool repaired = result == "repair";
+    EXPECT_EQ(main.lngLeft, repaired ? 10635 : std::stoi(result));
+    EXPECT_EQ(Stored("Left"), repaired ? "10635" : text);
     EXPECT_THAT((std::vector{main.lngTop, main.lngBottom, main.lngRight}), ElementsAre(1500, 705, 1830));
     EXPECT_THAT((std::vector{Stored("Top"), Stored("Bottom"), Stored("Right")}), ElementsAre("1500", "705", "1830"));
     EXPECT_EQ(main.intStartup, 1);
@@ -24,11 +22,11 @@ TEST_F(MainTest, EachStoredTextOfLeftIsUsedRoundedDownOrRepairedAlone) {
 TEST_F(MainTest, OnlyAStartupTextThatReadsAsOneShowsMinus) {
   for (const char* text : {"1", "1.9", " +01 "}) {
     LoadStored(text);
-    EXPECT_EQ(SettingsCaption(), "-") << text;
+    EXPECT_EQ(fake.captions[Control::cmdSettings], "-") << text;
   }
   for (const char* text : {"0", "2", "-1", "0.9", "65537", "1,0", "yes", "", "32768"}) {
     LoadStored(text);
-    EXPECT_EQ(SettingsCaption(), "+") << text;
+    EXPECT_EQ(fake.captions[Control::cmdSettings], "+") << text;
   }
   EXPECT_EQ(main.intStartup, 0);
   EXPECT_EQ(Stored("Startup"), "0") << "one outside 16 bits is repaired";
