@@ -29,7 +29,6 @@ class FakePlatform final : public Platform {
   std::set<Key> deniedKeys;  // cannot be opened or created
   int yesAnswers = 0;        // the next this many questions are answered Yes, the others No
   std::vector<Box> boxes;
-  std::vector<std::string> opened;  // by the user's default program
   bool cannotCreateWindow = false;
   bool shown = false;
   Place window = {};  // its outer rectangle, in pixels
@@ -57,7 +56,9 @@ class FakePlatform final : public Platform {
     if (KeyOpens(key)) keys[key][name] = text;
     return KeyOpens(key);
   }
-  void DeleteValue(Key key, const char* name) override { keys[key].erase(name); }
+  void DeleteValue(Key key, const char* name) override {
+    if (KeyOpens(key)) keys[key].erase(name);
+  }
 
   bool CreateForm(const FormDesign& design, FormEvents&) override {
     window = {Px(design.clientLeft) - kSide, Px(design.clientTop) - kTop, Px(design.clientWidth) + 2 * kSide,
@@ -94,7 +95,7 @@ class FakePlatform final : public Platform {
   void Tell(std::string_view text, std::string_view title, Alert alert) override {
     boxes.push_back({std::string(text), std::string(title), alert == Alert::kError ? "error" : "warning"});
   }
-  void Open(std::string_view fileOrPage) override { opened.emplace_back(fileOrPage); }
+  void Open(std::string_view) override {}
 
   bool RunningCopyFound() override { return runningCopy; }
   void MarkThisCopy() override {}

@@ -6,13 +6,6 @@ namespace {
 
 const Box kAddError{"Error adding Dimlux to system startup!", "Dimlux", "error"};
 
-// Where the readme that the zip ships beside the exe is missing: the web page. (The question's text: e2e.)
-TEST_F(MainTest, FirstRunYesOpensTheWebPageWithoutAReadmeBesideTheExe) {
-  fake.yesAnswers = 1;
-  EXPECT_EQ(StartProgram(fake), 0);
-  EXPECT_THAT(fake.opened, ElementsAre(kReadmeUrl));
-}
-
 TEST_F(MainTest, RegistryOrWindowThatCannotBeHadEndsTheProgramUnseen) {
   fake.deniedKeys.insert(Key::kSettings);
   EXPECT_EQ(StartProgram(fake), 2);

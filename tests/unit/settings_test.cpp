@@ -6,7 +6,7 @@ namespace dimlux::test {
 namespace {
 
 TEST_F(MainTest, EachStoredTextOfLeftIsUsedRoundedDownOrRepairedAlone) {
-  ASSERT_EQ(Cases().size(), 11u);
+  ASSERT_EQ(Cases().size(), 12u);
   for (const auto& [name, text, result] : Cases()) {
     SCOPED_TRACE(name);
     LoadStored("1", "1500", text);
