@@ -1,6 +1,5 @@
-// dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside the same Wine prefix, for
-// the end-to-end tests. The answer goes to the JSON file OUT, never to stdout; the commands are under Run. Each
-// run does one command and ends, and the handles it opened close with it.
+// dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside its Wine prefix, for the e2e
+// tests. It answers in the JSON file OUT, not on stdout (commands: Run); a run does one and ends, closing its handles.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -27,7 +26,6 @@ std::string Quote(std::wstring_view text) {
   return out + "\"";
 }
 
-// The items between the brackets, with commas between them.
 std::string Joined(const std::vector<std::string>& items, const char* brackets = "[]") {
   std::string text(1, brackets[0]);
   for (const std::string& item : items) text += (text.size() > 1 ? "," : "") + item;
@@ -41,7 +39,6 @@ std::string Num(long long value) { return std::to_string(value); }
 std::string Bool(bool value) { return value ? "true" : "false"; }
 std::string Ok(bool ok) { return Object({Member(L"ok", Bool(ok))}); }
 
-// [x, y, width, height]
 std::string Xywh(const RECT& r) {
   return Joined({Num(r.left), Num(r.top), Num(r.right - r.left), Num(r.bottom - r.top)});
 }
@@ -179,14 +176,13 @@ std::string CmdInkHeight(wchar_t** args) {
   return Object({Member(L"ok", Bool(top > bottom)), Member(L"height", Num(top - bottom))});
 }
 
-// The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard
-// byte after the data keeps exactly the bytes asked for.
+// The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; guard
+// bytes after the data keep exactly the bytes asked for.
 LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::wstring_view hex) {
-  std::vector<BYTE> data;
-  for (std::size_t at = 0; at + 1 < hex.size(); at += 2)
-    data.push_back(static_cast<BYTE>(std::stoul(std::wstring(hex.substr(at, 2)), nullptr, 16)));
-  const DWORD size = static_cast<DWORD>(data.size());
-  data.insert(data.end(), 4, 0xFF);
+  const DWORD size = static_cast<DWORD>(hex.size() / 2);
+  std::vector<BYTE> data(size + 4, 0xFF);
+  for (DWORD i = 0; i < size; ++i)
+    data[i] = static_cast<BYTE>(std::stoul(std::wstring(hex.substr(2 * i, 2)), nullptr, 16));
   return RegSetValueExW(key, name, 0, type, data.data(), size);
 }
 
@@ -289,12 +285,10 @@ std::string Run(std::wstring_view command, wchar_t** args) {
   return Object({Member(L"ok", Bool(false)), Member(L"error", Quote(L"unknown command"))});
 }
 
-// lock PATH SECONDS: holds the file open without sharing, as a sync client or a scanner does for a moment;
-// answers as soon as it holds it, and lets go after SECONDS.
+// lock PATH SECONDS: holds the file unshared that long, as a sync client or a scanner does; answers once it holds it.
 int Lock(const wchar_t* out, wchar_t** args) {
   HANDLE file = CreateFileW(args[0], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  const bool held = file != INVALID_HANDLE_VALUE;
-  if (!WriteOut(out, Ok(held) + "\n") || !held) return 2;
+  if (file == INVALID_HANDLE_VALUE || !WriteOut(out, Ok(true) + "\n")) return 2;
   Sleep(static_cast<DWORD>(_wtoi(args[1])) * 1000);
   return 0;
 }

@@ -1,4 +1,4 @@
-"""Xvfb displays (input, screenshots) and Wine prefixes copied from a template made once, for the e2e tests and tools."""
+"""Xvfb displays with input and screenshots, and Wine prefixes copied from a template made once (make_template)."""
 import os
 import shutil
 import subprocess
@@ -92,7 +92,7 @@ class Screenshot:  # the screen as ImageMagick's import reads it, as rows of RGB
         return [min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1]
 
 
-class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (wineboot) if there is none
+class Prefix:  # at folder/prefix: a copy of the template prefix, or none yet (make_template makes one there)
     def __init__(self, display, folder, template=None):
         self.display = display
         self.folder = Path(folder)
@@ -100,22 +100,15 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
         self.processes = []
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
-        if template is None:
-            # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
-            unmanaged = [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"]
-            for command in ([WINE, "wineboot", "-i"], unmanaged):
-                if self.run(command, 300).returncode != 0:
-                    raise RuntimeError(f"{command} failed; see {self.folder / 'wine.log'}")
-            return
-        shutil.copytree(template, self.path, symlinks=True)
-        # One wineserver for the whole prefix: one that ends with its last client can be ending just as the
-        # next program connects, which then dies with "recvmsg: Connection reset by peer".
-        self.run([WINESERVER, "-p"], 30)
+        if template is not None:
+            shutil.copytree(template, self.path, symlinks=True)
+            # One wineserver for the whole prefix: one that ends with its last client can be ending just as the
+            # next program connects, which then dies with "recvmsg: Connection reset by peer".
+            self.run([WINESERVER, "-p"], 30)
 
     def start(self, command, debug="-all", log="wine.log", cwd=None, env=None):
         """[WINE, program, args...] started here, its output to a log file in the folder, never to a pipe: the Wine
-        services a command starts inherit its output and outlive it, and a pipe they hold would not end until they do.
-        """
+        services it starts inherit its output and outlive it, and a pipe they hold would not end until they do."""
         wine = {"WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": self.display.name}
         wine["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe=d"  # no .NET, no Gecko, no menu entries
         env = {**os.environ, **wine, **(env or {})}
@@ -127,9 +120,8 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
         self.processes.append(process)
         return process
 
-    def run(self, command, timeout, log="wine.log", cwd=None, env=None):
-        """To its end, or ended and TimeoutExpired; once more if Wine could not map it into memory."""
-        for _ in range(2):
+    def run(self, command, timeout, log="wine.log", cwd=None, env=None):  # to its end, or ended and TimeoutExpired
+        for attempt in (1, 2):
             process = self.start(command, log=log, cwd=cwd, env=env)
             try:
                 process.wait(timeout)
@@ -137,10 +129,9 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
                 process.kill()  # only if it is still running
                 process.wait()
                 self.processes.remove(process)
-            if process.returncode == 0 or not failed_to_start(process):
+            if attempt == 2 or process.returncode == 0 or not failed_to_start(process):
                 return process
             print(f"Wine could not map the memory of {command}: started once more", flush=True)
-        return process
 
     def windows_path(self, path, through_z=False):  # as programs here name it: on C: when it lies there, else Z:
         drive_c = self.path / "drive_c"
@@ -160,7 +151,12 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
 def make_template(display, folder):  # the template prefix folder/prefix, made once (its users run one at a time)
     ready = Path(folder) / "ready"
     if not ready.exists():
-        Prefix(display, folder).run([WINESERVER, "-w"], 300)
+        prefix = Prefix(display, folder)
+        # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
+        unmanaged = [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"]
+        for command in ([WINE, "wineboot", "-i"], unmanaged, [WINESERVER, "-w"]):
+            if prefix.run(command, 300).returncode != 0:
+                raise RuntimeError(f"{command} failed; see {prefix.folder / 'wine.log'}")
         ready.touch()
     return Path(folder) / "prefix"
 
