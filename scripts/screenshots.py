@@ -65,7 +65,7 @@ def widget(session, dpi, blanked=False):
         window = prefix.main_window()
         if window is not None:
             return prefix, window
-        shown = f"boxes {prefix.boxes()}, windows {prefix.titles()}, all {prefix.windows(visible=False)}"
+        shown = f"windows {prefix.windows(visible=False)}"
         prefix.stop()
         print(f"Dimlux showed no window at {dpi} dpi (start {attempt}): {shown}; logs in {folder}", flush=True)
     sys.exit(f"Dimlux showed no window at {dpi} dpi in two starts")

@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-"""check_exe.py <Dimlux.exe> win32|win64: checks the machine, the GUI subsystem, that only Windows system
-DLLs are imported (the exe is linked statically) and that no link time is stamped in the header, with pefile
-(Debian's python3-pefile, hence /usr/bin/python3), and the icon, the manifest and the version block, with the
-MinGW binutils' windres. Exits 1 if anything is wrong."""
+"""check_exe.py <Dimlux.exe> win32|win64: checks the exe's headers with pefile (Debian's python3-pefile, hence
+/usr/bin/python3) and its resources with the MinGW binutils' windres, as listed below; exits 1 if any check fails."""
 import re
 import subprocess
 import sys

@@ -1,6 +1,5 @@
-// dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside the same Wine prefix, for
-// the end-to-end tests. The answer goes to the JSON file OUT, never to stdout; the commands are under Run. Each
-// run does one command and ends, and the handles it opened close with it.
+// dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside its Wine prefix, for the e2e
+// tests. It answers in the JSON file OUT, not on stdout (commands: Run); a run does one and ends, closing its handles.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -14,10 +13,7 @@
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"DimluxMain";
 constexpr int kBoxTextId = 0xFFFF;
-constexpr int kSettleMs = 10;
-constexpr int kSettleReads = 50;
 
 // JSON text: anything outside printable ASCII, and quotes and backslashes, as \u escapes.
 std::string Quote(std::wstring_view text) {
@@ -30,7 +26,6 @@ std::string Quote(std::wstring_view text) {
   return out + "\"";
 }
 
-// The items between the brackets, with commas between them.
 std::string Joined(const std::vector<std::string>& items, const char* brackets = "[]") {
   std::string text(1, brackets[0]);
   for (const std::string& item : items) text += (text.size() > 1 ? "," : "") + item;
@@ -44,7 +39,6 @@ std::string Num(long long value) { return std::to_string(value); }
 std::string Bool(bool value) { return value ? "true" : "false"; }
 std::string Ok(bool ok) { return Object({Member(L"ok", Bool(ok))}); }
 
-// [x, y, width, height]
 std::string Xywh(const RECT& r) {
   return Joined({Num(r.left), Num(r.top), Num(r.right - r.left), Num(r.bottom - r.top)});
 }
@@ -81,7 +75,7 @@ std::vector<HWND> TopLevelWindows() {
 
 HWND VisibleMainWindow() {
   for (HWND hwnd : TopLevelWindows())
-    if (IsWindowVisible(hwnd) && TextOf(hwnd, GetClassNameW) == kMainClass) return hwnd;
+    if (IsWindowVisible(hwnd) && TextOf(hwnd, GetClassNameW) == L"DimluxMain") return hwnd;
   return nullptr;
 }
 
@@ -130,22 +124,22 @@ std::string WindowsJson() {
 // is between two steps would mix the states before and after. Two reads in a row that agree are settled.
 std::string SettledWindowsJson() {
   std::string last, next = WindowsJson();
-  for (int read = 0; read < kSettleReads && next != last; ++read) {
+  for (int read = 0; read < 50 && next != last; ++read) {
     last = next;
-    Sleep(kSettleMs);
+    Sleep(10);
     next = WindowsJson();
   }
   return next;
 }
 
-std::string Run(wchar_t** argv);
+std::string Run(std::wstring_view command, wchar_t** args);
 
 // Another command after it runs at once, as a person could not be faster.
-std::string CmdMove(wchar_t** argv) {
+std::string CmdMove(wchar_t** args) {
   HWND hwnd = VisibleMainWindow();
   const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE;
-  const bool moved = hwnd && SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, flags);
-  return moved && *argv[5] ? Run(argv + 3) : Ok(moved);
+  const bool moved = hwnd && SetWindowPos(hwnd, nullptr, _wtoi(args[0]), _wtoi(args[1]), 0, 0, flags);
+  return moved && *args[2] ? Run(args[2], args + 3) : Ok(moved);
 }
 
 std::string CmdClose() {
@@ -154,9 +148,9 @@ std::string CmdClose() {
 }
 
 // As Windows ends a session: it asks, passes the answer on, and ends a process that agreed.
-std::string CmdEndSession(wchar_t** argv) {
+std::string CmdEndSession(wchar_t** args) {
   HWND hwnd = VisibleMainWindow();
-  const LPARAM reason = std::wcscmp(argv[3], L"logoff") == 0 ? ENDSESSION_LOGOFF : 0;
+  const LPARAM reason = std::wcscmp(args[0], L"logoff") == 0 ? ENDSESSION_LOGOFF : 0;
   DWORD_PTR agreed = FALSE;
   if (hwnd) SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 10000, &agreed);
   if (hwnd) SendMessageTimeoutW(hwnd, WM_ENDSESSION, agreed != FALSE, reason, SMTO_NORMAL, 10000, nullptr);
@@ -166,14 +160,14 @@ std::string CmdEndSession(wchar_t** argv) {
 
 // The height in pixels from the highest to the lowest ink of TEXT in the font FACE at character height PX,
 // from the glyphs' outlines: what the font mapper gives this prefix for that face.
-std::string CmdInkHeight(wchar_t** argv) {
+std::string CmdInkHeight(wchar_t** args) {
   HDC dc = CreateCompatibleDC(nullptr);
-  HFONT font = CreateFontW(-_wtoi(argv[4]), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, argv[3]);
+  HFONT font = CreateFontW(-_wtoi(args[1]), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, args[0]);
   SelectObject(dc, font);
   const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
   LONG top = LONG_MIN, bottom = LONG_MAX;
-  for (const wchar_t* c = argv[5]; *c; ++c) {
+  for (const wchar_t* c = args[2]; *c; ++c) {
     GLYPHMETRICS glyph = {};
     if (*c == L' ' || GetGlyphOutlineW(dc, *c, GGO_METRICS, &glyph, 0, nullptr, &identity) == GDI_ERROR) continue;
     top = std::max(top, glyph.gmptGlyphOrigin.y);
@@ -182,29 +176,28 @@ std::string CmdInkHeight(wchar_t** argv) {
   return Object({Member(L"ok", Bool(top > bottom)), Member(L"height", Num(top - bottom))});
 }
 
-// The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; a guard
-// byte after the data keeps exactly the bytes asked for.
+// The bytes that HEX spells. Windows adds a NUL to text data that lacks one when the byte after it is NUL; guard
+// bytes after the data keep exactly the bytes asked for.
 LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, std::wstring_view hex) {
-  std::vector<BYTE> data;
-  for (std::size_t at = 0; at + 1 < hex.size(); at += 2)
-    data.push_back(static_cast<BYTE>(std::stoul(std::wstring(hex.substr(at, 2)), nullptr, 16)));
-  const DWORD size = static_cast<DWORD>(data.size());
-  data.insert(data.end(), 4, 0xFF);
+  const DWORD size = static_cast<DWORD>(hex.size() / 2);
+  std::vector<BYTE> data(size + 4, 0xFF);
+  for (DWORD i = 0; i < size; ++i)
+    data[i] = static_cast<BYTE>(std::stoul(std::wstring(hex.substr(2 * i, 2)), nullptr, 16));
   return RegSetValueExW(key, name, 0, type, data.data(), size);
 }
 
-std::string CmdRegSet(wchar_t** argv) {
+std::string CmdRegSet(wchar_t** args) {
   HKEY key = nullptr;
-  LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, argv[3], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  for (int i = 4; result == ERROR_SUCCESS && *argv[i]; i += 3)
-    result = SetRawValue(key, argv[i], static_cast<DWORD>(_wtoi(argv[i + 1])), argv[i + 2]);
+  LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, args[0], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  for (int i = 1; result == ERROR_SUCCESS && *args[i]; i += 3)
+    result = SetRawValue(key, args[i], static_cast<DWORD>(_wtoi(args[i + 1])), args[i + 2]);
   return Object({Member(L"ok", Bool(result == ERROR_SUCCESS)), Member(L"error", Num(result))});
 }
 
 // Each value's text, without a NUL stored after it; null for one not REG_SZ.
-std::string CmdRegDump(wchar_t** argv) {
+std::string CmdRegDump(wchar_t** args) {
   HKEY key = nullptr;
-  LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, argv[3], 0, KEY_READ, &key);
+  LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, args[0], 0, KEY_READ, &key);
   std::vector<std::string> values;
   for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
     wchar_t name[256];
@@ -221,8 +214,7 @@ std::string CmdRegDump(wchar_t** argv) {
 // Wine reports no GUI resource counts (GetGuiResources gives 0), but keeps each process's GDI objects in a
 // table that the PEB points to (GdiSharedHandleTable): an entry whose type byte is set is in use.
 long long GdiObjectCount(HANDLE process) {
-  constexpr SIZE_T kPebGdiTableOffset = 0xF8;
-  constexpr SIZE_T kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
+  constexpr SIZE_T kPebGdiTableOffset = 0xF8, kEntrySize = 24, kTypeOffset = 14, kEntries = 0x10000;
   PROCESS_BASIC_INFORMATION basic = {};
   if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
   BYTE* table = nullptr;
@@ -244,8 +236,8 @@ long long WindowCount(DWORD pid) {
   return static_cast<long long>(windows.size());
 }
 
-std::string CmdCounts(wchar_t** argv) {
-  const DWORD pid = static_cast<DWORD>(_wtoi(argv[3]));
+std::string CmdCounts(wchar_t** args) {
+  const DWORD pid = static_cast<DWORD>(_wtoi(args[0]));
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
   if (!process) return Ok(false);
   PROCESS_MEMORY_COUNTERS memory = {};
@@ -256,51 +248,48 @@ std::string CmdCounts(wchar_t** argv) {
 
 // A key held down, as Windows repeats it: PRESSES presses of virtual key VK without a release between, then the
 // release, all as input to the window in front (X gives no auto-repeat for synthetic keys).
-std::string CmdHold(wchar_t** argv) {
-  std::vector<INPUT> keys(_wtoi(argv[4]) + 1, INPUT{INPUT_KEYBOARD, {}});
-  for (INPUT& key : keys) key.ki.wVk = static_cast<WORD>(_wtoi(argv[3]));
+std::string CmdHold(wchar_t** args) {
+  std::vector<INPUT> keys(_wtoi(args[1]) + 1, INPUT{INPUT_KEYBOARD, {}});
+  for (INPUT& key : keys) key.ki.wVk = static_cast<WORD>(_wtoi(args[0]));
   keys.back().ki.dwFlags = KEYEVENTF_KEYUP;
   const UINT count = static_cast<UINT>(keys.size());
   return Ok(SendInput(count, keys.data(), sizeof(INPUT)) == count);
 }
 
 // Posted: a sent BM_CLICK is only acted on after a delay under Wine.
-std::string CmdClick(wchar_t** argv) {
-  HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(argv[3])));
-  HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(argv[4])) : nullptr;
+std::string CmdClick(wchar_t** args) {
+  HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(args[0])));
+  HWND control = IsWindow(window) ? GetDlgItem(window, _wtoi(args[1])) : nullptr;
   return Ok(control && PostMessageW(control, BM_CLICK, 0, 0));
 }
 
-std::string CmdShortPath(wchar_t** argv) {
+std::string CmdShortPath(wchar_t** args) {
   wchar_t path[MAX_PATH] = {};
-  const DWORD length = GetShortPathNameW(argv[3], path, MAX_PATH);
+  const DWORD length = GetShortPathNameW(args[0], path, MAX_PATH);
   return Object({Member(L"ok", Bool(length > 0 && length < MAX_PATH)), Member(L"path", Quote(path))});
 }
 
 // The commands and their arguments (and lock, below). Each answers with a JSON object; "ok" says it did its work.
-std::string Run(wchar_t** argv) {
-  const std::wstring command = argv[2];
+std::string Run(std::wstring_view command, wchar_t** args) {
   if (command == L"windows") return SettledWindowsJson();    // every top-level window, Dimlux's in full
-  if (command == L"move") return CmdMove(argv);              // X Y [COMMAND ARGS]: the main window moved, then COMMAND
+  if (command == L"move") return CmdMove(args);              // X Y [COMMAND ARGS]: the main window moved, then COMMAND
   if (command == L"close") return CmdClose();                // WM_CLOSE to the main window
-  if (command == L"endsession") return CmdEndSession(argv);  // logoff|shutdown: the session's end messages, the end
-  if (command == L"regset") return CmdRegSet(argv);          // SUBKEY [NAME TYPE HEX]...: values of exact bytes
-  if (command == L"regdump") return CmdRegDump(argv);        // SUBKEY: the texts of an HKCU key's values
-  if (command == L"counts") return CmdCounts(argv);          // PID: its GDI objects, windows and working set
-  if (command == L"click") return CmdClick(argv);            // HWND ID: BM_CLICK to a control of that window
-  if (command == L"hold") return CmdHold(argv);              // VK PRESSES: a key held down, then let go
-  if (command == L"inkheight") return CmdInkHeight(argv);    // FACE PX TEXT: the height of TEXT's ink in that font
-  if (command == L"shortpath") return CmdShortPath(argv);    // PATH: its 8.3 form
+  if (command == L"endsession") return CmdEndSession(args);  // logoff|shutdown: the session's end messages, the end
+  if (command == L"regset") return CmdRegSet(args);          // SUBKEY [NAME TYPE HEX]...: values of exact bytes
+  if (command == L"regdump") return CmdRegDump(args);        // SUBKEY: the texts of an HKCU key's values
+  if (command == L"counts") return CmdCounts(args);          // PID: its GDI objects, windows and working set
+  if (command == L"click") return CmdClick(args);            // HWND ID: BM_CLICK to a control of that window
+  if (command == L"hold") return CmdHold(args);              // VK PRESSES: a key held down, then let go
+  if (command == L"inkheight") return CmdInkHeight(args);    // FACE PX TEXT: the height of TEXT's ink in that font
+  if (command == L"shortpath") return CmdShortPath(args);    // PATH: its 8.3 form
   return Object({Member(L"ok", Bool(false)), Member(L"error", Quote(L"unknown command"))});
 }
 
-// lock PATH SECONDS: holds the file open without sharing, as a sync client or a scanner does for a moment;
-// answers as soon as it holds it, and lets go after SECONDS.
-int Lock(wchar_t** argv) {
-  HANDLE file = CreateFileW(argv[3], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  const bool held = file != INVALID_HANDLE_VALUE;
-  if (!WriteOut(argv[1], Ok(held) + "\n") || !held) return 2;
-  Sleep(static_cast<DWORD>(_wtoi(argv[4])) * 1000);
+// lock PATH SECONDS: holds the file unshared that long, as a sync client or a scanner does; answers once it holds it.
+int Lock(const wchar_t* out, wchar_t** args) {
+  HANDLE file = CreateFileW(args[0], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE || !WriteOut(out, Ok(true) + "\n")) return 2;
+  Sleep(static_cast<DWORD>(_wtoi(args[1])) * 1000);
   return 0;
 }
 
@@ -308,9 +297,8 @@ int Lock(wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
-  // Missing arguments read as empty.
-  std::vector<wchar_t*> args(argv, argv + argc);
-  args.resize(argc + 8, const_cast<wchar_t*>(L""));
-  if (std::wcscmp(args[2], L"lock") == 0) return Lock(args.data());
-  return WriteOut(argv[1], Run(args.data()) + "\n") ? 0 : 2;
+  std::vector<wchar_t*> args(argv + 3, argv + argc);
+  args.resize(args.size() + 8, const_cast<wchar_t*>(L""));  // missing arguments read as empty
+  if (std::wcscmp(argv[2], L"lock") == 0) return Lock(argv[1], args.data());
+  return WriteOut(argv[1], Run(argv[2], args.data()) + "\n") ? 0 : 2;
 }

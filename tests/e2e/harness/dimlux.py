@@ -34,9 +34,7 @@ FIRST_RUN_TEXT = "You have launched this application for the first time!\r\nWoul
 SECOND_COPY_TEXT = "Dimlux is already running!\r\nDo you want it shown? :)"
 ENABLE_TEXT = "Start on Windows startup not enabled\r\nDo you want to enable it?"
 DISABLE_TEXT = "Start on Windows startup enabled\r\nDo you want to disable it?"
-PROGRAM_DIR = "Program Files/Dimlux Test"  # under drive C:
 WAKE_UP_CONTENT = b"Get up :)\r\n"
-README = Path(__file__).resolve().parents[3] / "docs/readme.txt"
 MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)  # of the screen, on the blanked face
 CAPTION_BAR = (SCREEN[0] // 2, 2)  # of the blanked face: where the pointer rests there, no tip comes
 FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
@@ -103,13 +101,13 @@ def middle(window, control_id):  # of a button, on the screen
     return x + width // 2, y + height // 2
 
 
-class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in PROGRAM_DIR, and our driver
+class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in a folder of its own, and our driver
     def __init__(self, display, folder, template, exe, driver_exe, debug="-all"):
         super().__init__(display, folder, template)
         self.exe = exe
         self.debug = debug  # Dimlux's WINEDEBUG
         self.driver_exe = shutil.copy(driver_exe, self.path / "dimlux_driver.exe")
-        self.install(PROGRAM_DIR)
+        self.install("Program Files/Dimlux Test")
 
     def install(self, program_dir):  # puts Dimlux.exe in that folder under drive C:, to run from there
         self.program_dir = program_dir
@@ -118,11 +116,10 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
     def copy_dimlux(self, folder):  # another Dimlux.exe, in that folder under drive C:; returns its Windows path
         target = self.path / "drive_c" / folder / "Dimlux.exe"
         target.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy(self.exe, target)
-        return self.windows_path(target)
+        return self.windows_path(shutil.copy(self.exe, target))
 
     def put_readme(self):  # readme.txt beside Dimlux.exe, and .txt files opened in Notepad, as on Windows
-        shutil.copy(README, self.program_file("readme.txt"))
+        shutil.copy(Path(__file__).resolve().parents[3] / "docs/readme.txt", self.program_file("readme.txt"))
         for view in ("/reg:32", "/reg:64"):
             self.run([WINE, "reg", "add", "HKCR\\.txt", "/ve", "/d", "txtfile", "/f", view], 60)
 
@@ -152,25 +149,20 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
     def driver_command(self, out, *args):
         return [WINE, self.driver_exe, self.windows_path(out), *args]
 
-    def driver(self, *args):
-        """Runs a driver command and returns its answer. A run that dies (as one can while starting under load) or
-        hangs is tried again, a hung one ended first, and each retry is logged."""
+    def driver(self, *args):  # its answer; a run that dies (as one can while starting under load) or hangs is retried
         out = self.folder / "driver.json"
         for attempt in range(3):
             out.unlink(missing_ok=True)
             try:
                 result = self.run(self.driver_command(out, *args), DRIVER_TIMEOUT, "driver.log")
+                if result.returncode == 0 and out.exists():
+                    return json.loads(out.read_text(encoding="utf-8"))
+                print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
             except subprocess.TimeoutExpired:
                 print(f"driver {args[0]} hung for {DRIVER_TIMEOUT} s; ended it (try {attempt + 1})", flush=True)
-                continue
-            if result.returncode == 0 and out.exists():
-                return json.loads(out.read_text(encoding="utf-8"))
-            print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
         raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
 
-    def lock(self, name, seconds):
-        """Holds a file in Dimlux's folder open without sharing for that long, from a driver in the background;
-        returns once it is held."""
+    def lock(self, name, seconds):  # a file in Dimlux's folder held unshared that long by a driver; once it is held
         out = self.folder / "lock.json"
         out.unlink(missing_ok=True)
         self.start(self.driver_command(out, "lock", self.program_win_path(name), seconds), log="driver.log")
@@ -184,18 +176,10 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
             box["buttons"] = sorted(b["id"] for b in box["buttons"])
         return found
 
-    def main_window(self, timeout=WAIT, until=lambda window: True):
-        """The visible main window once it has the "+"/"-" caption (start-up shows the window before it lays out the
-        buttons) and until(window) holds, within timeout seconds; or None."""
-
-        def laid_out():
-            window = next((w for w in self.windows() if w["class"] == MAIN_CLASS), None)
-            return window if window and button(window, CMD_SETTINGS)["text"] and until(window) else None
-
-        return poll(laid_out, timeout)
-
-    def titles(self):  # of the visible top-level windows
-        return [window["title"] for window in self.windows()]
+    def main_window(self, timeout=WAIT, until=lambda window: True):  # once laid out and until(it) holds; or None
+        # Start-up shows the window before it lays out the buttons; the "+"/"-" caption comes last.
+        laid_out = lambda w: w["class"] == MAIN_CLASS and button(w, CMD_SETTINGS)["text"] and until(w)
+        return poll(lambda: next(filter(laid_out, self.windows()), None), timeout)
 
     def boxes(self):  # the visible message boxes
         return [window for window in self.windows() if window["class"] == BOX_CLASS]
@@ -206,10 +190,8 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
     def answer(self, title, button_id):  # the box clicked; fails with what is shown if none came
         box = poll(lambda: self.box_to_answer(title, button_id), WAIT)
         if box is None or not self.driver("click", box["hwnd"], button_id)["ok"]:
-            raise AssertionError(
-                f"no {title} box to answer {button_id}: {self.boxes()}; "
-                f"Dimlux's exit codes: {[p.poll() for p in self.processes]}"
-            )
+            codes = [p.poll() for p in self.processes]
+            raise AssertionError(f"no {title} box to answer {button_id}: {self.boxes()}; exit codes {codes}")
         return box
 
     def set_values(self, values, subkey=SETTINGS_KEY):  # exactly these values, {name: (type, bytes)}, in an HKCU key
@@ -231,5 +213,4 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
         return {p.log_path: p.log_path.stat().st_size for p in self.processes if p.log_path.name.startswith("dimlux")}
 
     def traced(self, marks):  # what Dimlux's traces gained since the marks
-        texts = [path.read_bytes()[marks.get(path, 0) :].decode(errors="replace") for path in self.trace_marks()]
-        return "".join(texts)
+        return "".join(path.read_bytes()[marks.get(path, 0) :].decode(errors="replace") for path in self.trace_marks())

@@ -1,5 +1,4 @@
-"""The X display and the Wine prefixes the e2e tests, the benchmark and scripts/screenshots run programs in: an
-Xvfb server of its own, input and screenshots on it, and copies of a template prefix made once (make_template)."""
+"""Xvfb displays with input and screenshots, and Wine prefixes copied from a template made once (make_template)."""
 import os
 import shutil
 import subprocess
@@ -10,7 +9,6 @@ from pathlib import Path
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
-DOUBLE_CLICK_TIME = 0.6  # s; Wine's default is 500 ms
 
 
 def poll(check, timeout, step=0.1):  # check() until its result is true or timeout s pass (0: once); that result
@@ -30,20 +28,15 @@ def failed_to_start(process):
 class Display:  # an Xvfb server on a display number it picks itself; only the process started here is stopped
     def __init__(self):
         self.last_press = None, 0.0
-        numbers, write_end = os.pipe()
-        command = f"Xvfb -displayfd {write_end} -screen 0 {SCREEN[0]}x{SCREEN[1]}x24 -nolisten tcp -noreset"
-        self.process = subprocess.Popen(
-            command.split(), pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL
-        )
-        os.close(write_end)
-        with os.fdopen(numbers) as chosen:  # written once the server takes connections; empty if it ended
-            self.name = ":" + chosen.readline().strip()
+        command = f"Xvfb -displayfd 1 -screen 0 {SCREEN[0]}x{SCREEN[1]}x24 -nolisten tcp -noreset"
+        self.process = subprocess.Popen(command.split(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.name = ":" + self.process.stdout.readline().strip()  # once it takes connections; ":" if it ended
         if self.name == ":":
             raise RuntimeError("Xvfb did not start")
 
     def stop(self):
         self.process.terminate()
-        self.process.wait(10)
+        self.process.communicate(timeout=10)
 
     def x_tool(self, *args, timeout=20):  # runs an X client on this display; returns its output
         env = {**os.environ, "DISPLAY": self.name}
@@ -61,7 +54,7 @@ class Display:  # an Xvfb server on a display number it picks itself; only the p
         self.move_pointer(x, y)
         place, at = self.last_press
         if place == (x, y):
-            time.sleep(max(0.0, at + DOUBLE_CLICK_TIME - time.monotonic()))
+            time.sleep(max(0.0, at + 0.6 - time.monotonic()))  # Wine's double-click time is 500 ms
         self.xdotool(*actions)
         self.last_press = (x, y), time.monotonic()
 
@@ -84,11 +77,9 @@ class Screenshot:  # the screen as ImageMagick's import reads it, as rows of RGB
 
     def colours(self, rect):  # {(x, y): (red, green, blue)} of the pixels of rect [x, y, width, height] on the screen
         x, y, width, height = rect
-        return {
-            (i, j): tuple(self.rows[j][3 * i : 3 * i + 3])
-            for j in range(max(y, 0), min(y + height, SCREEN[1]))
-            for i in range(max(x, 0), min(x + width, SCREEN[0]))
-        }
+        across = range(max(x, 0), min(x + width, SCREEN[0]))
+        down = range(max(y, 0), min(y + height, SCREEN[1]))
+        return {(i, j): tuple(self.rows[j][3 * i : 3 * i + 3]) for j in down for i in across}
 
     def pixel(self, x, y):
         return self.colours([x, y, 1, 1])[(x, y)]
@@ -97,12 +88,11 @@ class Screenshot:  # the screen as ImageMagick's import reads it, as rows of RGB
         inked = [point for point, colour in self.colours(rect).items() if colour != background]
         if not inked:
             return None
-        xs = [x for x, _ in inked]
-        ys = [y for _, y in inked]
+        xs, ys = zip(*inked)
         return [min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1]
 
 
-class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (wineboot) if there is none
+class Prefix:  # at folder/prefix: a copy of the template prefix, or none yet (make_template makes one there)
     def __init__(self, display, folder, template=None):
         self.display = display
         self.folder = Path(folder)
@@ -110,41 +100,28 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
         self.processes = []
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
-        if template is None:
-            # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
-            unmanaged = [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"]
-            for command in ([WINE, "wineboot", "-i"], unmanaged):
-                if self.run(command, 300).returncode != 0:
-                    raise RuntimeError(f"{command} failed; see {self.folder / 'wine.log'}")
-            return
-        shutil.copytree(template, self.path, symlinks=True)
-        # One wineserver for the whole prefix: one that ends with its last client can be ending just as the
-        # next program connects, which then dies with "recvmsg: Connection reset by peer".
-        self.run([WINESERVER, "-p"], 30)
+        if template is not None:
+            shutil.copytree(template, self.path, symlinks=True)
+            # One wineserver for the whole prefix: one that ends with its last client can be ending just as the
+            # next program connects, which then dies with "recvmsg: Connection reset by peer".
+            self.run([WINESERVER, "-p"], 30)
 
     def start(self, command, debug="-all", log="wine.log", cwd=None, env=None):
-        """Starts a command in this prefix ([WINE, program, args...]), with extra environment variables. Its output
-        goes to a log file in the folder, never to a pipe: the Wine services a command starts inherit its output and
-        outlive it, and a pipe they hold would not end until they do."""
+        """[WINE, program, args...] started here, its output to a log file in the folder, never to a pipe: the Wine
+        services it starts inherit its output and outlive it, and a pipe they hold would not end until they do."""
         wine = {"WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": self.display.name}
         wine["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe=d"  # no .NET, no Gecko, no menu entries
-        environment = {**os.environ, **wine, **(env or {})}
+        env = {**os.environ, **wine, **(env or {})}
         with open(self.folder / log, "ab") as output:
             process = subprocess.Popen(
-                list(map(str, command)),
-                env=environment,
-                cwd=cwd,
-                stdin=subprocess.DEVNULL,
-                stdout=output,
-                stderr=output,
+                list(map(str, command)), env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output, stderr=output
             )
         process.log_path = self.folder / log
         self.processes.append(process)
         return process
 
-    def run(self, command, timeout, log="wine.log", cwd=None, env=None):
-        """To its end, or ended and TimeoutExpired; once more if Wine could not map it into memory."""
-        for _ in range(2):
+    def run(self, command, timeout, log="wine.log", cwd=None, env=None):  # to its end, or ended and TimeoutExpired
+        for attempt in (1, 2):
             process = self.start(command, log=log, cwd=cwd, env=env)
             try:
                 process.wait(timeout)
@@ -152,10 +129,9 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
                 process.kill()  # only if it is still running
                 process.wait()
                 self.processes.remove(process)
-            if process.returncode == 0 or not failed_to_start(process):
+            if attempt == 2 or process.returncode == 0 or not failed_to_start(process):
                 return process
             print(f"Wine could not map the memory of {command}: started once more", flush=True)
-        return process
 
     def windows_path(self, path, through_z=False):  # as programs here name it: on C: when it lies there, else Z:
         drive_c = self.path / "drive_c"
@@ -175,18 +151,19 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or a new one (
 def make_template(display, folder):  # the template prefix folder/prefix, made once (its users run one at a time)
     ready = Path(folder) / "ready"
     if not ready.exists():
-        Prefix(display, folder).run([WINESERVER, "-w"], 300)
+        prefix = Prefix(display, folder)
+        # Wine draws the frames itself, so caption bars can be clicked and dragged without a window manager.
+        unmanaged = [WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"]
+        for command in ([WINE, "wineboot", "-i"], unmanaged, [WINESERVER, "-w"]):
+            if prefix.run(command, 300).returncode != 0:
+                raise RuntimeError(f"{command} failed; see {prefix.folder / 'wine.log'}")
         ready.touch()
     return Path(folder) / "prefix"
 
 
-def main():  # python3 -m tests.e2e.harness.wine FOLDER: makes the template prefix FOLDER/prefix, once
+if __name__ == "__main__":  # python3 -m tests.e2e.harness.wine FOLDER: makes the template prefix FOLDER/prefix, once
     display = Display()
     try:
         print(f"template prefix {make_template(display, Path(sys.argv[1]).resolve())}")
     finally:
         display.stop()
-
-
-if __name__ == "__main__":
-    main()
