@@ -9,7 +9,6 @@ from .harness.wine import poll
 YES = ("Return", "click Yes")
 NOT_YES = ("click No", "Escape", "close box")
 OTHER_DIR = "Other Place"
-VK_RETURN = 0x0D
 
 
 class Questions(DimluxTestCase):
@@ -25,7 +24,7 @@ class Questions(DimluxTestCase):
         if way == "close box":
             self.display.click(x + width - 10, y + 10)
         elif way == "Return":  # held down: its repeats and its release come to the widget once the box has closed
-            self.drive("hold", VK_RETURN, 4)
+            self.drive("hold", dimlux.VIRTUAL_KEYS["Return"], 4)
         else:
             self.display.key(way)
 

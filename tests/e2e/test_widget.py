@@ -16,7 +16,6 @@ INPUTS = {
     CMD_OPT: ["Tab space", "shift+Tab Return", "Tab hold Return", "shift+Tab hold space"],
 }
 TAB_ORDER = [CMD_TURN_OFF, CMD_SETTINGS, CMD_OPT]
-VIRTUAL_KEYS = {"Return": 0x0D, "space": 0x20}
 TIPS = {  # Turn Off's, and those of "+" and "-"
     CMD_TURN_OFF: "Click to turn off. Press ENTER or SPACE or Click to turn on again!",
     "+": "Dimlux does not start with Windows. Click to make it start with Windows.",
@@ -87,7 +86,7 @@ class Widget(DimluxTestCase):
         if given == "double click":
             return lambda: self.display.press(*middle(window, control_id), "click", "--repeat", 2, "--delay", 150, 1)
         if given.startswith("hold "):
-            return lambda: self.drive("hold", VIRTUAL_KEYS[given.removeprefix("hold ")], 4)
+            return lambda: self.drive("hold", dimlux.VIRTUAL_KEYS[given.removeprefix("hold ")], 4)
         return lambda: self.display.key(given)
 
     def press_showing_the_pressed_face(self, window, control):

@@ -24,6 +24,7 @@ TRACE = "+timestamp,+win,+reg"  # what every Dimlux started here traces
 WRITE = re.compile(r'Nt(?:Set|Delete)ValueKey \(\w+,L"(Top|Left|Bottom|Right|Startup|Dimlux)"')  # settings, Run entry
 OFF_REQUEST = " WM_SYSCOMMAND f170 2"  # in a +win trace, a display-off request
 REG_DWORD = 4
+VIRTUAL_KEYS = {"Return": 0x0D, "space": 0x20}  # for the driver's hold
 
 SETTINGS_KEY = "Software\\Dimlux"
 RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
