@@ -15,5 +15,5 @@ add_test(NAME smoke_own_exe COMMAND bash -c "mkdir -p build/win64-own/e2e
   ctest --test-dir build/win64-own -R '^e2e_test_robustness$' --output-on-failure --no-tests=error")
 add_test(NAME smoke_install_deps_check COMMAND scripts/install-deps --check)
 set(smoke_tests smoke_bench smoke_screenshots smoke_fuzz smoke_run smoke_own_exe smoke_install_deps_check)
-set_tests_properties(${smoke_tests} PROPERTIES WORKING_DIRECTORY ${root} LABELS smoke RUN_SERIAL TRUE TIMEOUT 900
+set_tests_properties(${smoke_tests} PROPERTIES WORKING_DIRECTORY ${root} LABELS smoke TIMEOUT 900
   FIXTURES_REQUIRED e2e_template ENVIRONMENT "DIMLUX_E2E_ROOT=${e2e_root}")

@@ -113,18 +113,18 @@ class Widget(DimluxTestCase):
         return inks
 
     def show_tip(self, window, control):
-        """The pointer comes to rest on the button from the other one, its tip just below it. (Wine sends no leave
-        beyond its windows, so a button starts a new hover only on the move after the other button's late leave.)"""
+        """The pointer comes to rest on the button from the other one, its tip just below it. Wine sends no leave beyond
+        its windows, so the other button's leave comes late and the next move tracks this button again: the tip comes
+        with that tracking's hover, and none is left to come after the step."""
         x, y = middle(window, control)
         other = middle(window, CMD_SETTINGS if control == CMD_TURN_OFF else CMD_TURN_OFF)
+        mark = self.prefix.trace_marks()
 
         def come_to_rest():
-            for point in (other, (x + 1, y)):
+            for point in (other, (x + 1, y), (x, y)):
                 self.display.move_pointer(*point)
-            poll(lambda: dimlux.TIP_CLASS in [w["class"] for w in self.prefix.windows()], 5)
-            self.display.move_pointer(x, y)
 
-        self.step(come_to_rest, tip=True)
+        self.step(come_to_rest, lambda w: dimlux.hovered(self.prefix.traced(mark)), tip=True)
         shown = next(w for w in self.prefix.windows() if w["class"] == dimlux.TIP_CLASS)
         showing = button(window, CMD_SETTINGS)["text"] if control == CMD_SETTINGS else control  # "+" or "-" on it
         self.assertEqual(TIPS[showing], shown["title"])

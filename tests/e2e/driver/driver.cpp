@@ -1,5 +1,6 @@
 // dimlux_driver OUT COMMAND [ARGS]: looks at and pokes Dimlux's windows from inside its Wine prefix, for the e2e
 // tests. It answers in the JSON file OUT, not on stdout (commands: Run); a run does one and ends, closing its handles.
+// dimlux_driver serve: the same for each line "OUT<tab>COMMAND<tab>ARGS..." on its input, until the input ends.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -43,9 +44,12 @@ std::string Xywh(const RECT& r) {
   return Joined({Num(r.left), Num(r.top), Num(r.right - r.left), Num(r.bottom - r.top)});
 }
 
+// Whole or not at all: the answer is written beside OUT and renamed, so that a reader never sees half of it.
 bool WriteOut(const wchar_t* path, const std::string& json) {
-  FILE* out = _wfopen(path, L"wb");
-  return out && std::fwrite(json.data(), 1, json.size(), out) == json.size() && std::fclose(out) == 0;
+  const std::wstring part = std::wstring(path) + L".part";
+  FILE* out = _wfopen(part.c_str(), L"wb");
+  const bool written = out && std::fwrite(json.data(), 1, json.size(), out) == json.size();
+  return out && std::fclose(out) == 0 && written && MoveFileExW(part.c_str(), path, MOVEFILE_REPLACE_EXISTING);
 }
 
 // A window's text or class name, by the call given.
@@ -114,6 +118,13 @@ std::string WindowJson(HWND hwnd) {
                  Member(L"text", Quote(TextOf(GetDlgItem(hwnd, kBoxTextId)))), Member(L"buttons", ButtonsJson(hwnd))});
 }
 
+// Lets each Dimlux window's thread take a message: whatever handler it was running when asked has ended.
+void WaitForDimluxHandlers() {
+  for (HWND hwnd : TopLevelWindows())
+    if (TextOf(hwnd, GetClassNameW) == L"DimluxMain")
+      SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+}
+
 std::string WindowsJson() {
   std::vector<std::string> windows;
   for (HWND hwnd : TopLevelWindows()) windows.push_back(WindowJson(hwnd));
@@ -123,6 +134,7 @@ std::string WindowsJson() {
 // Dimlux changes a window in several steps (caption, place, button sizes); a description read while it
 // is between two steps would mix the states before and after. Two reads in a row that agree are settled.
 std::string SettledWindowsJson() {
+  WaitForDimluxHandlers();
   std::string last, next = WindowsJson();
   for (int read = 0; read < 50 && next != last; ++read) {
     last = next;
@@ -293,12 +305,42 @@ int Lock(const wchar_t* out, wchar_t** args) {
   return 0;
 }
 
+// OUT COMMAND ARGS...: missing arguments read as empty.
+int RunInto(std::vector<wchar_t*> words) {
+  if (words.size() < 2) return 2;
+  std::vector<wchar_t*> args(words.begin() + 2, words.end());
+  args.resize(args.size() + 8, const_cast<wchar_t*>(L""));
+  if (std::wcscmp(words[1], L"lock") == 0) return Lock(words[0], args.data());
+  return WriteOut(words[0], Run(words[1], args.data()) + "\n") ? 0 : 2;
+}
+
+// Each line of the input, UTF-8, its words split at tabs; starting a Wine program for each command costs more than
+// most commands take.
+int Serve() {
+  std::string line;
+  for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    std::wstring text(line.size() + 1, L'\t');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), text.data(),
+                                    static_cast<int>(text.size())));
+    text += L'\t';
+    std::vector<wchar_t*> words;
+    for (size_t start = 0, tab; (tab = text.find(L'\t', start)) != std::wstring::npos; start = tab + 1) {
+      text[tab] = L'\0';
+      words.push_back(text.data() + start);
+    }
+    RunInto(words);
+    line.clear();
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3) return 2;
-  std::vector<wchar_t*> args(argv + 3, argv + argc);
-  args.resize(args.size() + 8, const_cast<wchar_t*>(L""));  // missing arguments read as empty
-  if (std::wcscmp(argv[2], L"lock") == 0) return Lock(argv[1], args.data());
-  return WriteOut(argv[1], Run(argv[2], args.data()) + "\n") ? 0 : 2;
+  if (argc == 2 && std::wcscmp(argv[1], L"serve") == 0) return Serve();
+  return RunInto(std::vector<wchar_t*>(argv + 1, argv + argc));
 }

@@ -1,6 +1,7 @@
 """The e2e tests' base class, whose cases are steps (a person's input, a program's start), and their main(). The cases
 of a file share one Xvfb display; each gets a fresh prefix in $DIMLUX_E2E_ROOT/<file>/<case>, removed after it."""
 import os
+import subprocess
 import sys
 import time
 import unittest
@@ -8,11 +9,10 @@ from pathlib import Path
 
 from . import dimlux
 from .dimlux import CMD_SETTINGS, CMD_TURN_OFF, IDNO, IDYES, TIP_CLASS, button, is_normal, is_turned_off, twips
-from .wine import Display, failed_to_start, make_template, poll
+from .wine import Display, failed_to_start, make_template, poll, time_table, timed
 
 WIDGET = "widget"  # among a step's windows: Dimlux's main window (a box or another program goes by its title)
 NAMES = {dimlux.MAIN_CLASS: WIDGET, TIP_CLASS: TIP_CLASS}  # the others by their titles
-SETTLE = 1.1  # s after a step settles in which nothing more may happen: more than a tick of the position keeper
 
 
 class DimluxTestCase(unittest.TestCase):
@@ -28,29 +28,34 @@ class DimluxTestCase(unittest.TestCase):
 
     def step(self, action, until=lambda widget: True, windows=(WIDGET,), stores=False, tip=False):
         """Runs action(), waits until until(widget) holds and the windows shown are `windows` and the tip where `tip`
-        (either way for None), then checks them (assert_quiet) and again a second later, with no write in that second.
+        (either way for None), and for the whole store of a step that `stores`; then checks them (assert_quiet), and
+        again once the widget's next tick has been handled, with no write since the step settled.
         Returns action's result; self.widget is the widget then (None when it is not shown)."""
         start = self.prefix.trace_marks()
         result = action()
         expected = sorted([*windows, *([TIP_CLASS] if tip else [])])
+        kind = "program starts" if isinstance(result, subprocess.Popen) else "waits"
         try:
-            self.wait_for_windows(expected, until, tip is None)
+            widget = self.wait_for_windows(expected, until, tip is None, kind=kind)
         except AssertionError:
             if not failed_to_start(result):
                 raise
             print(f"Wine could not map the memory of {result.args}: started once more", flush=True)
             result = action()
-            self.wait_for_windows(expected, until, tip is None)
-        if stores:  # its writes come within a tick
+            widget = self.wait_for_windows(expected, until, tip is None)
+        if stores:  # its first write comes within a tick; the driver's next look waits for the handler writing it
             poll(lambda: dimlux.WRITE.search(self.prefix.traced(start)), dimlux.TICK_WAIT)
+            widget = self.wait_for_windows(expected, until, tip is None, 0)
         settled = self.prefix.trace_marks()
-        time.sleep(SETTLE)
+        if widget is not None:  # its next tick; the look below waits for the tick's handler to end
+            tick = dimlux.tick(widget)
+            poll(lambda: tick in self.prefix.traced(settled), dimlux.TICK_WAIT, 0.02, "ticks after steps")
         self.widget = self.wait_for_windows(expected, until, tip is None, 0)
         self.assert_quiet(self.prefix.traced(start), self.widget, stores)
         self.assert_quiet(self.prefix.traced(settled), self.widget, False)
         return result
 
-    def wait_for_windows(self, expected, until, any_tip=False, timeout=dimlux.WAIT):
+    def wait_for_windows(self, expected, until, any_tip=False, timeout=dimlux.WAIT, kind="waits"):
         """The widget (or None) once the windows shown are those expected (any tip, for any_tip) and until(it) holds."""
         last = {}
 
@@ -60,7 +65,9 @@ class DimluxTestCase(unittest.TestCase):
             last["widget"] = widget = next((w for w in shown if w["class"] == dimlux.MAIN_CLASS), None)
             return last["names"] == expected and (widget is None or until(widget))
 
-        self.assertTrue(poll(reached, timeout), f"shown {last['names']}, not {expected}; the widget {last['widget']}")
+        self.assertTrue(
+            poll(reached, timeout, kind=kind), f"shown {last['names']}, not {expected}; the widget {last['widget']}"
+        )
         return last["widget"]
 
     def assert_quiet(self, trace, widget, writes):
@@ -153,9 +160,12 @@ def main():  # python3 -m tests.e2e.test_x Dimlux.exe dimlux_driver.exe [unittes
         sys.exit(f"{DimluxTestCase.exe} does not exist: build it first (cmake --build --preset win32)")
     print(f"e2e: running {DimluxTestCase.exe}", flush=True)
     DimluxTestCase.root = Path(os.environ.get("DIMLUX_E2E_ROOT", "build/win64/e2e")).resolve()
+    started = time.monotonic()
     DimluxTestCase.display = Display()
     try:
         DimluxTestCase.template = make_template(DimluxTestCase.display, DimluxTestCase.root / "template")
-        unittest.main(verbosity=2)
+        result = unittest.main(verbosity=2, exit=False).result
     finally:
         DimluxTestCase.display.stop()
+    print(time_table(time.monotonic() - started), flush=True)
+    sys.exit(not result.wasSuccessful())

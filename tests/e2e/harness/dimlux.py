@@ -5,7 +5,7 @@ import shutil
 import subprocess
 from pathlib import Path, PureWindowsPath
 
-from .wine import SCREEN, WINE, Prefix, poll
+from .wine import SCREEN, WINE, Prefix, poll, timed
 
 WAIT = 20  # s for a window or a box to come
 DRIVER_TIMEOUT = 30  # s; a driver command takes well under a second
@@ -20,7 +20,7 @@ REG_SZ = 1
 MAIN_CLASS = "DimluxMain"
 BOX_CLASS = "#32770"
 TIP_CLASS = "DimluxTip"
-TRACE = "+timestamp,+win,+reg"  # what every Dimlux started here traces
+TRACE = "+timestamp,+win,+reg,+msg"  # what every Dimlux started here traces
 WRITE = re.compile(r'Nt(?:Set|Delete)ValueKey \(\w+,L"(Top|Left|Bottom|Right|Startup|Dimlux)"')  # settings, Run entry
 OFF_REQUEST = " WM_SYSCOMMAND f170 2"  # in a +win trace, a display-off request
 REG_DWORD = 4
@@ -39,6 +39,15 @@ WAKE_UP_CONTENT = b"Get up :)\r\n"
 MIDDLE = (SCREEN[0] // 2, SCREEN[1] // 2)  # of the screen, on the blanked face
 CAPTION_BAR = (SCREEN[0] // 2, 2)  # of the blanked face: where the pointer rests there, no tip comes
 FACES = {CMD_TURN_OFF: (255, 0, 0), CMD_SETTINGS: (255, 128, 128)}  # the designed colours, as the screen shows them
+
+
+def tick(window):  # the line a +msg trace shows when the position keeper of that Dimlux window ticks
+    return f"msg 113 (WM_TIMER) hwnd {window['hwnd']:#x} wp 1 "
+
+
+def hovered(trace):  # whether the last mouse tracking a +win,+msg trace shows has brought its hover
+    tracked = trace.rfind("NtUserTrackMouseEvent size")
+    return tracked >= 0 and "(WM_MOUSEHOVER)" in trace[tracked:]
 
 
 def twips(pixels):  # as Dimlux stores them at 96 dpi
@@ -107,6 +116,7 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
         super().__init__(display, folder, template)
         self.exe = exe
         self.debug = debug  # Dimlux's WINEDEBUG
+        self.server = None  # the driver, serving commands
         self.driver_exe = shutil.copy(driver_exe, self.path / "dimlux_driver.exe")
         self.install("Program Files/Dimlux Test")
 
@@ -150,17 +160,25 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
     def driver_command(self, out, *args):
         return [WINE, self.driver_exe, self.windows_path(out), *args]
 
-    def driver(self, *args):  # its answer; a run that dies (as one can while starting under load) or hangs is retried
+    @timed("driver commands")
+    def driver(self, *args):
+        """Its answer, from the driver serving this prefix; one that ends (as one can while starting under load) or
+        hangs is started again and asked once more."""
         out = self.folder / "driver.json"
         for attempt in range(3):
             out.unlink(missing_ok=True)
+            if self.server is None or self.server.poll() is not None:
+                self.server = self.start([WINE, self.driver_exe, "serve"], log="driver.log", stdin=subprocess.PIPE)
             try:
-                result = self.run(self.driver_command(out, *args), DRIVER_TIMEOUT, "driver.log")
-                if result.returncode == 0 and out.exists():
-                    return json.loads(out.read_text(encoding="utf-8"))
-                print(f"driver {args[0]} ended with {result.returncode} and no answer (try {attempt + 1})", flush=True)
-            except subprocess.TimeoutExpired:
-                print(f"driver {args[0]} hung for {DRIVER_TIMEOUT} s; ended it (try {attempt + 1})", flush=True)
+                self.server.stdin.write("\t".join(map(str, [self.windows_path(out), *args])) + "\n")
+                self.server.stdin.flush()
+            except OSError:  # it has ended
+                pass
+            answered = lambda: out.exists() or self.server.poll() is not None
+            if poll(answered, DRIVER_TIMEOUT, 0.005, "driver commands") and out.exists():
+                return json.loads(out.read_text(encoding="utf-8"))
+            print(f"driver {args[0]}: no answer, the driver ended or hung (try {attempt + 1})", flush=True)
+            self.server.kill()
         raise RuntimeError(f"dimlux_driver {' '.join(map(str, args))} failed three times")
 
     def lock(self, name, seconds):  # a file in Dimlux's folder held unshared that long by a driver; once it is held
@@ -214,4 +232,10 @@ class DimluxPrefix(Prefix):  # a copy of the template, with exe as Dimlux.exe in
         return {p.log_path: p.log_path.stat().st_size for p in self.processes if p.log_path.name.startswith("dimlux")}
 
     def traced(self, marks):  # what Dimlux's traces gained since the marks
-        return "".join(path.read_bytes()[marks.get(path, 0) :].decode(errors="replace") for path in self.trace_marks())
+        return "".join(read_from(path, marks.get(path, 0)) for path in self.trace_marks())
+
+
+def read_from(path, offset):  # a log's text from that byte on
+    with open(path, "rb") as log:
+        log.seek(offset)
+        return log.read().decode(errors="replace")

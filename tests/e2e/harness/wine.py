@@ -4,6 +4,8 @@ import shutil
 import subprocess
 import sys
 import time
+from collections import Counter
+from contextlib import contextmanager
 from pathlib import Path
 
 WINE = "/usr/lib/wine/wine64"
@@ -11,10 +13,35 @@ WINESERVER = "/usr/lib/wine/wineserver"
 SCREEN = (1024, 768)
 
 
-def poll(check, timeout, step=0.1):  # check() until its result is true or timeout s pass (0: once); that result
-    end = time.monotonic() + timeout
-    while not (result := check()) and time.monotonic() < end:
-        time.sleep(step)
+SPENT = Counter()  # s spent in each kind of wait, less the kinds nested in it: the file's time table
+_nested = [0.0]
+
+
+@contextmanager
+def timed(kind):  # yields [kind], which the block may change before it ends
+    start = time.monotonic()
+    _nested.append(0.0)
+    label = [kind]
+    try:
+        yield label
+    finally:
+        elapsed = time.monotonic() - start
+        SPENT[label[0]] += elapsed - _nested.pop()
+        _nested[-1] += elapsed
+
+
+def time_table(total):  # one line: the whole time, then each kind of wait, the largest first
+    kinds = [f"{kind} {seconds:.1f}" for kind, seconds in SPENT.most_common()]
+    return f"e2e time: {total:.1f} s in all; " + "; ".join([*kinds, f"other {total - sum(SPENT.values()):.1f}"])
+
+
+def poll(check, timeout, step=0.1, kind="waits"):  # check() until its result is true or timeout s pass (0: once)
+    with timed(kind) as label:
+        end = time.monotonic() + timeout
+        while not (result := check()) and time.monotonic() < end:
+            time.sleep(step)
+        if not result and timeout:
+            label[0] = "waits to their timeout"
     return result
 
 
@@ -92,6 +119,16 @@ class Screenshot:  # the screen as ImageMagick's import reads it, as rows of RGB
         return [min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1]
 
 
+PROGRAMS = {".acm", ".ax", ".com", ".cpl", ".dll", ".drv", ".ds", ".exe", ".nls", ".ocx", ".sys", ".tlb", ".vxd"}
+
+
+def link_or_copy(source, target):  # Wine only reads a prefix's programs and libraries: those are shared, not copied
+    if Path(source).suffix.lower() in PROGRAMS:
+        os.link(source, target)
+    else:
+        shutil.copy2(source, target)
+
+
 class Prefix:  # at folder/prefix: a copy of the template prefix, or none yet (make_template makes one there)
     def __init__(self, display, folder, template=None):
         self.display = display
@@ -101,12 +138,13 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or none yet (m
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
         if template is not None:
-            shutil.copytree(template, self.path, symlinks=True)
-            # One wineserver for the whole prefix: one that ends with its last client can be ending just as the
-            # next program connects, which then dies with "recvmsg: Connection reset by peer".
-            self.run([WINESERVER, "-p"], 30)
+            with timed("prefix copies"):
+                shutil.copytree(template, self.path, symlinks=True, copy_function=link_or_copy)
+                # One wineserver for the whole prefix: one that ends with its last client can be ending just as the
+                # next program connects, which then dies with "recvmsg: Connection reset by peer".
+                self.run([WINESERVER, "-p"], 30)
 
-    def start(self, command, debug="-all", log="wine.log", cwd=None, env=None):
+    def start(self, command, debug="-all", log="wine.log", cwd=None, env=None, stdin=subprocess.DEVNULL):
         """[WINE, program, args...] started here, its output to a log file in the folder, never to a pipe: the Wine
         services it starts inherit its output and outlive it, and a pipe they hold would not end until they do."""
         wine = {"WINEPREFIX": str(self.path), "WINELOADER": WINE, "WINEDEBUG": debug, "DISPLAY": self.display.name}
@@ -114,7 +152,7 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or none yet (m
         env = {**os.environ, **wine, **(env or {})}
         with open(self.folder / log, "ab") as output:
             process = subprocess.Popen(
-                list(map(str, command)), env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output, stderr=output
+                list(map(str, command)), env=env, cwd=cwd, stdin=stdin, stdout=output, stderr=output, encoding="utf-8"
             )
         process.log_path = self.folder / log
         self.processes.append(process)
@@ -139,15 +177,19 @@ class Prefix:  # at folder/prefix: a copy of the template prefix, or none yet (m
             return "C:\\" + "\\".join(Path(path).relative_to(drive_c).parts)
         return "Z:" + str(path).replace("/", "\\")
 
+    @timed("prefix ends")
     def stop(self):  # ends everything running in this prefix and removes it; the logs stay
         self.run([WINESERVER, "-k"], 30)
         for process in self.processes:
             process.kill()  # only if the wineserver's end has not ended it yet
             process.wait()
+            if process.stdin:
+                process.stdin.close()
         self.run([WINESERVER, "-w"], 60)
         shutil.rmtree(self.path, ignore_errors=True)
 
 
+@timed("template")
 def make_template(display, folder):  # the template prefix folder/prefix, made once (its users run one at a time)
     ready = Path(folder) / "ready"
     if not ready.exists():
