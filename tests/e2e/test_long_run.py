@@ -18,7 +18,7 @@ STEADY_SECONDS = 3
 class LongRun(DimluxTestCase):
     def test_long_run(self):
         process, window = self.start_first_run()
-        self.click_caption(window)  # X keyboard focus for the keys below
+        self.step(lambda: self.click_caption(window))  # X keyboard focus for the keys below, once Wine has it
         for phase, key_done in (("blanked", is_turned_off), ("normal", is_normal)):
             self.step(lambda: self.display.key("Return"), key_done)
             start = self.steady_counts(window["pid"])

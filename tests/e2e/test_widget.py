@@ -1,5 +1,6 @@
 """The widget under Wine as a person uses and sees it, to the end of a session; stored values as Wine gives them."""
 import re
+import time
 from bisect import bisect_left
 from collections import Counter
 
@@ -23,6 +24,7 @@ TIPS = {  # Turn Off's, and those of "+" and "-"
 }
 DESIGNED_RECT = [709, 406, 95, 46]  # as a first run shows and stores it
 MIN_REQUESTS_PER_SECOND = 30
+BLANKED_SECONDS = 2.5  # the first blanking's, at least
 NOTEPAD = "Untitled - Notepad"
 
 
@@ -133,11 +135,13 @@ class Widget(DimluxTestCase):
 
     def assert_turned_off_and_on(self, window, given, action):
         """The input blanks, the same input (a click where "+" lies) turns on again: back in place, drawn as before."""
+        blanked_at = time.monotonic()
         if given != "double click":
             self.step(action, is_turned_off)
-        if given == "click":
+        if given == "click":  # the first blanking, whose display-off requests are counted by the second
             nudge = ("mousemove", "--sync", 100, 100, "mousemove", "--sync", 300, 200)
             self.step(lambda: self.display.xdotool(*nudge), is_turned_off, tip=None)
+            time.sleep(max(0.0, blanked_at + BLANKED_SECONDS - time.monotonic()))
             action = lambda: self.display.click(*middle(window, CMD_SETTINGS))
         rest = None if given == "click" else False  # a pointer left at rest on "+" may bring its tip
         self.step(action, lambda w: is_normal(w) and w["rect"] == window["rect"], tip=rest)

@@ -131,9 +131,12 @@ class DimluxTestCase(unittest.TestCase):
         self.assertEqual(0, self.wait_for_exit(process))
 
     def click_caption(self, window):
-        """A real click on the caption, which gives the X keyboard focus; then the pointer where no tip can come."""
-        self.display.click(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2)
-        time.sleep(0.3)
+        """A real click on the caption, which gives the X keyboard focus; then the pointer where no tip can come. The
+        button goes up once Wine's move loop has begun: a release it has not seen by then leaves the loop waiting."""
+        marks = self.prefix.trace_marks()
+        self.display.press(window["rect"][0] + 20, (window["rect"][1] + window["client"][1]) // 2, "mousedown", 1)
+        poll(lambda: "msg=WM_ENTERSIZEMOVE" in self.prefix.traced(marks), dimlux.WAIT)
+        self.display.xdotool("mouseup", 1)
         self.display.move_pointer(*dimlux.CAPTION_BAR)
 
     def blank(self, window):  # the pointer first where the blanked face brings up no tip
