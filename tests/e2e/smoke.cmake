@@ -12,7 +12,7 @@ add_test(NAME smoke_own_exe COMMAND bash -c "mkdir -p build/win64-own/e2e
   test -e build/win64-own/e2e/template || cp -a ${e2e_root}/template build/win64-own/e2e/template
   cmake --preset win64 -B build/win64-own -DDIMLUX_E2E_OWN_EXE=ON >/dev/null &&
   cmake --build build/win64-own --target Dimlux dimlux_driver &&
-  ctest --test-dir build/win64-own -R '^e2e_test_robustness$' --output-on-failure --no-tests=error")
+  ctest --test-dir build/win64-own -R '^e2e_test_off_switch$' --output-on-failure --no-tests=error")
 add_test(NAME smoke_install_deps_check COMMAND scripts/install-deps --check)
 set(smoke_tests smoke_bench smoke_screenshots smoke_fuzz smoke_run smoke_own_exe smoke_install_deps_check)
 set_tests_properties(${smoke_tests} PROPERTIES WORKING_DIRECTORY ${root} LABELS smoke TIMEOUT 900
