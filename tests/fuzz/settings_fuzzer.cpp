@@ -3,7 +3,7 @@
 // "," as the decimal separator, bits 1-2 the display density; then per value (Top, Left, Bottom, Right, Startup) a
 // kind byte (bits 0-2 zero: absent), a 2-byte little-endian length and that many bytes of text, of which a read gives
 // at most 255; missing input: absent values. With bit 7 of byte 0 set, the rest is a command line instead: Dimlux
-// starts on it (blanked for the switch), or refuses it with one box of bounded text and does nothing else.
+// starts on it (blanked for the switch), or refuses it with one box and does nothing else.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -55,8 +55,6 @@ void RunCommandLine(std::string_view commandLine) {
     return;
   }
   Check(exitCode == 1 && platform.boxes.size() == 1 && platform.keys.size() == 1);  // the Run key alone, as it was
-  const std::string& text = platform.boxes[0].text;
-  Check(text.size() < 256 && std::count(text.begin(), text.end(), '\n') == 3);
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {

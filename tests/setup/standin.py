@@ -10,21 +10,6 @@ SAYS = {"apt-cache": "Candidate: 1.0", "dpkg": "i386", "qemu-i386": "qemu-i386 v
 SYSTEM = os.environ["DIMLUX_SYSTEM_ROOT"]
 
 
-# Only a second try prefers the release, by a file of the script's own, and allows downgrades.
-def install(args, options, mode):
-    preferences = options.get("Dir::Etc::Preferences")
-    assert ("--allow-downgrades" in args) == bool(preferences), "downgrades allowed in another try"
-    assert not os.path.exists(SYSTEM + "/etc/apt"), "a file left under /etc/apt"
-    if preferences:
-        assert Path(preferences).read_text() == "Package: *\nPin: release n=bookworm\nPin-Priority: 1001\n"
-        assert "/etc/apt" not in preferences and not os.listdir(options["Dir::Etc::PreferencesParts"])
-    if "wine32:i386" in args and mode != ("release" if preferences else "ok"):
-        print("E: Unable to correct problems, you have held broken packages.")
-        return 100
-    print("The following packages will be DOWNGRADED:\n  libgnutls30 libssl3" if preferences else "")
-    return 0
-
-
 name = Path(sys.argv[0]).name
 args = sys.argv[1:]
 options = dict(arg.split("=", 1) for arg in args if "=" in arg)
@@ -37,8 +22,17 @@ if name == "apt-get" and args[0] == "update":
     if mode == "one":
         print(f"E: Failed to fetch {BAD_INDEX}  File has unexpected size (374820 != 376004). Mirror sync in progress?")
         sys.exit(100)
-elif name == "apt-get":
-    sys.exit(install(args, options, os.environ["STANDIN_WINE32"]))
+elif name == "apt-get":  # an install: only a second try prefers the release, by a file of the script's own
+    preferences = options.get("Dir::Etc::Preferences")
+    assert ("--allow-downgrades" in args) == bool(preferences), "downgrades allowed in another try"
+    assert not os.path.exists(SYSTEM + "/etc/apt"), "a file left under /etc/apt"
+    if preferences:
+        assert Path(preferences).read_text() == "Package: *\nPin: release n=bookworm\nPin-Priority: 1001\n"
+        assert "/etc/apt" not in preferences and not os.listdir(options["Dir::Etc::PreferencesParts"])
+    if "wine32:i386" in args and os.environ["STANDIN_WINE32"] != ("release" if preferences else "ok"):
+        print("E: Unable to correct problems, you have held broken packages.")
+        sys.exit(100)
+    print("The following packages will be DOWNGRADED:\n  libgnutls30 libssl3" if preferences else "")
 elif name == "dpkg-query" and args[-1] not in os.environ["STANDIN_MISSING"].split():
     print("install ok installed")
 elif name == "readlink":  # Wine's server runs under the stand-in qemu

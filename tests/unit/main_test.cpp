@@ -39,32 +39,25 @@ TEST_F(MainTest, ARunEntryThatCannotBeWrittenFailsEnablingLoudlyAndDisablingSile
 }
 
 // Still starting, or its path cannot be had whole either: it is looked for a few seconds, then the stop box says so.
-TEST_F(MainTest, ARunningCopyThatCannotBeFoundStopsTheSecondCopyAfterAFewSeconds) {
-  const std::vector<std::pair<const char*, std::string>> starts = {
-      {"",
+// A folder the user cannot write is not tried for seconds: the wish goes by window message at once.
+TEST_F(MainTest, ASecondCopyLooksForTheRunningCopyForAFewSecondsUnlessItsFolderRefusesTheFile) {
+  const std::vector<std::tuple<std::optional<FileWrite>, const char*, int, int, std::string>> starts = {
+      {std::nullopt, "", 3, 5000,
        "Could not write the wake-up file:\r\n(the running copy's folder cannot be found; it may still be starting)"},
-      {"/off",
+      {std::nullopt, "/off", 3, 5000,
        "Could not ask the running copy to turn the display off:\r\n(the running copy's window cannot be found; it "
        "may still be starting)"},
+      {FileWrite::kRefused, "", 0, 0, "Dimlux is already running!\r\nDo you want it shown? :)"},  // the message: e2e
   };
-  for (const auto& [commandLine, stop] : starts) {
+  for (const auto& [leaving, commandLine, exitCode, sleptMs, lastBox] : starts) {
     fake = FakePlatform();
-    fake.leaving = std::nullopt;
+    fake.leaving = leaving;
     fake.runningCopy = true;
     fake.yesAnswers = 1;
-    EXPECT_EQ(StartProgram(fake, commandLine), 3);
-    EXPECT_EQ(fake.sleptMs, 5000) << commandLine;
-    EXPECT_EQ(fake.boxes.back().text, stop);
+    EXPECT_EQ(StartProgram(fake, commandLine), exitCode);
+    EXPECT_EQ(fake.sleptMs, sleptMs) << commandLine;
+    EXPECT_EQ(fake.boxes.back().text, lastBox);
   }
-}
-
-// A folder the user cannot write is not tried for seconds: the wish goes by window message at once.
-TEST_F(MainTest, ASecondCopyThatCannotWriteTheWakeUpFilePostsTheWishAtOnce) {
-  fake.runningCopy = true;
-  fake.leaving = FileWrite::kRefused;
-  fake.yesAnswers = 1;
-  EXPECT_EQ(StartProgram(fake), 0);  // the message it posts: e2e
-  EXPECT_EQ(fake.sleptMs, 0);
 }
 
 }  // namespace
