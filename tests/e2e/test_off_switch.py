@@ -17,6 +17,7 @@ class OffSwitch(DimluxTestCase):
         self.assertEqual(FACES[CMD_TURN_OFF], Screenshot(self.display).pixel(100, 100), "the red face on the screen")
         self.display.move_pointer(300, 300)  # its tip opens above all windows, and the next tick puts the face on top
         tip = poll(lambda: next((w for w in self.prefix.windows() if w["class"] == dimlux.TIP_CLASS), None), 5)
+        self.assertIsNotNone(tip, "no tip over the blanked face")
         self.assertTrue(poll(lambda: self.stacked_above(blanked["hwnd"], tip["hwnd"]), 1), "the face stays below")
         self.step(lambda: self.display.click(*dimlux.MIDDLE), is_normal)  # Turn On
 
